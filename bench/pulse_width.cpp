@@ -1,0 +1,65 @@
+// Pulse width of the real Pulse Out command with the real sleep service,
+// against a component that timestamps its DTR writes; beside it, the same
+// figures for a plain std::this_thread::sleep_for(500 ms).
+//
+//   pulse_width [N]      N pulses of each (default 20)
+
+#include "console/port_commands.h"
+#include "platform/system_sleep.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class TimestampingComponent : public console::SerialComponent {
+public:
+    Clock::time_point raised, lowered;
+    void setCommPort(std::int16_t) override {}
+    void setPortOpen(bool) override {}
+    void setDTREnable(bool enable) override { (enable ? raised : lowered) = Clock::now(); }
+};
+
+struct Figures {
+    double min, median, p99, max;
+};
+
+Figures figures(std::vector<double> us)
+{
+    std::sort(us.begin(), us.end());
+    const auto at = [&](double q) { return us[static_cast<std::size_t>(q * static_cast<double>(us.size() - 1) + 0.5)]; };
+    return {us.front(), at(0.5), at(0.99), us.back()};
+}
+
+double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int n = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    std::vector<double> pulse, plain;
+    TimestampingComponent comm;
+    platform::SystemSleep sleep;
+    for (int i = 0; i < n; ++i) {
+        console::pulseOut(comm, sleep);
+        pulse.push_back(micros(comm.lowered - comm.raised));
+        const auto before = Clock::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        plain.push_back(micros(Clock::now() - before));
+    }
+    const Figures a = figures(pulse), b = figures(plain);
+    std::printf("high time over %d pulses, microseconds\n", n);
+    std::printf("%-8s %14s %14s\n", "", "Pulse Out", "sleep_for");
+    std::printf("%-8s %14.1f %14.1f\n", "min", a.min, b.min);
+    std::printf("%-8s %14.1f %14.1f\n", "median", a.median, b.median);
+    std::printf("%-8s %14.1f %14.1f\n", "p99", a.p99, b.p99);
+    std::printf("%-8s %14.1f %14.1f\n", "max", a.max, b.max);
+    return a.min < 500000.0 ? 1 : 0; // shorter than asked is a fault
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace console {
+
+// A failed step. No handler traps it: it leaves the handler, and the dispatch
+// reports it to the user with its number and description, then ends the program.
+class UntrappedError : public std::runtime_error {
+public:
+    UntrappedError(int number, std::string description)
+        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+
+    int number() const noexcept { return number_; }
+    const std::string& description() const noexcept { return description_; }
+
+private:
+    int number_;
+    std::string description_;
+};
+
+// The reading's one failure; the same number the original runtime gave it.
+inline constexpr int kOverflowError = 6;
+
+} // namespace console

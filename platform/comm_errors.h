@@ -1,0 +1,31 @@
+#pragma once
+
+#include "console/untrapped_error.h"
+
+#include <string>
+
+namespace platform {
+
+// Every way the serial component refuses a write.
+enum class CommFault {
+    PortOpenNow,      // CommPort written while the port is open
+    InvalidPortNumber,
+    AlreadyOpen,
+    NoDevice,         // no serial device has this number now
+    DeviceMissing,    // the device node is not there
+    Busy,
+    PermissionDenied,
+    OpenFailed,
+    NoDtrLine,        // the device has no modem-control lines
+    LineFailed,       // setting DTR failed on an open port
+};
+
+// Builds the error for a fault: its stable number, and a description that
+// names the port, the device and the cause.
+console::UntrappedError commError(CommFault fault, int port, const std::string& device,
+                                  const std::string& detail = {});
+
+// The number a fault is reported with.
+int commErrorNumber(CommFault fault);
+
+} // namespace platform

@@ -1,0 +1,105 @@
+#include "port_access.h"
+
+#include <cerrno>
+#include <fstream>
+#include <string_view>
+
+#ifndef _WIN32
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+namespace {
+
+// The directories, in order, where serial programs look for lock files.
+constexpr std::string_view kLockDirectories[] = {
+    "/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+    "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock",
+};
+
+std::string lockFileName(const std::string& devicePath)
+{
+    std::string name = devicePath.rfind("/dev/", 0) == 0 ? devicePath.substr(5) : devicePath;
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return "LCK.." + name;
+}
+
+std::string trimmed(std::string s)
+{
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+} // namespace
+
+std::optional<LockHolder> liveLockHolder(const std::string& devicePath)
+{
+#ifdef _WIN32
+    (void)devicePath;
+    return std::nullopt;
+#else
+    const std::string file = lockFileName(devicePath);
+    for (const auto dir : kLockDirectories) {
+        std::ifstream lock(std::string(dir) + "/" + file);
+        if (!lock) continue;
+        // Both layouts in use start with the pid: ASCII, padded (UUCP) or
+        // plain with the program's name on the next line (Qt).
+        std::string pidLine, nameLine;
+        std::getline(lock, pidLine);
+        std::getline(lock, nameLine);
+        long pid = 0;
+        try {
+            pid = std::stol(trimmed(pidLine));
+        } catch (...) {
+            continue;
+        }
+        if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)) continue; // stale
+        std::string program;
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        if (!std::getline(comm, program)) program = trimmed(nameLine);
+        return LockHolder{pid, trimmed(program)};
+    }
+    return std::nullopt;
+#endif
+}
+
+std::string describeHolder(const std::optional<LockHolder>& holder)
+{
+    if (!holder) return "another program";
+    const std::string pid = "pid " + std::to_string(holder->pid);
+    return holder->program.empty() ? "another program (" + pid + ")" : holder->program + " (" + pid + ")";
+}
+
+bool accessDenied(const std::string& devicePath)
+{
+#ifdef _WIN32
+    (void)devicePath;
+    return false;
+#else
+    return ::access(devicePath.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+#endif
+}
+
+std::string accessAdvice(const std::string& devicePath)
+{
+#ifdef _WIN32
+    (void)devicePath;
+    return "Another account may own the port; ask an administrator";
+#else
+    struct stat st {};
+    std::string group;
+    if (::stat(devicePath.c_str(), &st) == 0)
+        if (const struct group* g = ::getgrgid(st.st_gid)) group = g->gr_name;
+    if (group.empty() || group == "root")
+        return "Ask an administrator for read and write access to " + devicePath;
+    return "The device belongs to group '" + group + "': add your user to it (sudo usermod -aG " + group
+           + " $USER), then log out and in again";
+#endif
+}
+
+} // namespace platform

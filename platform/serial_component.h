@@ -1,0 +1,62 @@
+#pragma once
+
+#include "console/host.h"
+#include "port_resolver.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// The component's stored settings. The program never changes them.
+struct CommSettings {
+    qint32 baudRate = 9600;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    QSerialPort::FlowControl flowControl = QSerialPort::NoFlowControl;
+    qint64 inBufferSize = 1024;
+    qint64 outBufferSize = 512; // kept for completeness: nothing is ever sent
+    char parityReplace = '?';   // likewise: nothing is ever read
+    // Lowered right after each open: a line that keys a transmitter or resets
+    // a board must not be left asserted.
+    bool rtsEnable = false;
+};
+
+// The serial communications component hosted on the window as MSComm1, on
+// QSerialPort. Holds the port number, the open state and the DTR level.
+// Refused writes throw console::UntrappedError (see comm_errors.h).
+class SerialComponent : public QObject, public console::SerialComponent {
+public:
+    explicit SerialComponent(const PortResolver& resolver, QObject* parent = nullptr);
+    ~SerialComponent() override; // closes the port
+
+    void setCommPort(std::int16_t port) override;
+    void setPortOpen(bool open) override;
+    void setDTREnable(bool enable) override;
+
+    std::int16_t commPort() const { return commPort_; }
+    bool portOpen() const { return port_.isOpen(); }
+    bool dtrEnable() const { return dtrEnable_; }
+    const CommSettings& settings() const { return settings_; }
+
+    // Closes the port if open; never throws. For the error path.
+    void release() noexcept;
+
+private:
+    void open();
+    void applyLinesAfterOpen();
+    [[noreturn]] void throwOpenFailure(const std::string& device);
+
+    const PortResolver& resolver_;
+    CommSettings settings_;
+    std::int16_t commPort_ = 1;
+    bool dtrEnable_ = false;
+    std::string device_; // of the open port
+    QSerialPort port_;
+};
+
+} // namespace platform

@@ -1,0 +1,58 @@
+#include "platform/handler_dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+class LoggingReporter : public platform::ErrorReporter {
+public:
+    explicit LoggingReporter(Log& log) : log_(log) {}
+    void report(const console::UntrappedError& e) override
+    {
+        log_.push_back("report " + std::to_string(e.number()) + " " + e.description());
+    }
+
+private:
+    Log& log_;
+};
+
+struct DispatchCase {
+    const char* name;
+    std::function<void(platform::HandlerDispatch&, Log&)> handler;
+    Log expected; // then a second handler is dispatched: it must run only where the first did not end the program
+    bool laterHandlerRuns;
+};
+
+TEST(HandlerDispatch, StopsErrorsAtTheBoundaryAndEndsTheProgram)
+{
+    const DispatchCase cases[] = {
+        {"plain handler", [](auto&, Log& log) { log.push_back("ran"); }, {"ran"}, true},
+        {"untrapped error: port released before the report, exit 1",
+         [](auto&, Log&) { throw console::UntrappedError(8013, "No device for port 9."); },
+         {"release", "report 8013 No device for port 9.", "exit 1"}, false},
+        {"any other exception is reported too",
+         [](auto&, Log&) { throw std::runtime_error("boom"); },
+         {"release", "report 51 Internal error: boom", "exit 1"}, false},
+        {"stop and close: exit 0, nothing runs after",
+         [](platform::HandlerDispatch& d, Log&) { d.endProgram(); }, {"exit 0"}, false},
+    };
+    for (const auto& c : cases) {
+        Log log;
+        LoggingReporter reporter(log);
+        platform::HandlerDispatch dispatch(reporter, [&] { log.push_back("release"); },
+                                           [&](int status) { log.push_back("exit " + std::to_string(status)); });
+        dispatch.run([&] { c.handler(dispatch, log); });
+        EXPECT_EQ(log, c.expected) << c.name;
+        dispatch.run([&] { log.push_back("later"); });
+        EXPECT_EQ(log.back() == "later", c.laterHandlerRuns) << c.name;
+        EXPECT_EQ(dispatch.exitStatus(), c.expected.empty() || c.expected.back() != "exit 1" ? 0 : 1) << c.name;
+    }
+}
+
+} // namespace

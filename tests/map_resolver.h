@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/port_resolver.h"
+
+#include <map>
+
+// Maps port numbers to whatever devices a test names.
+class MapResolver : public platform::PortResolver {
+public:
+    std::map<int, std::string> devices;
+
+    std::optional<std::string> deviceFor(int number) const override
+    {
+        const auto it = devices.find(number);
+        if (it == devices.end()) return std::nullopt;
+        return it->second;
+    }
+    std::vector<Port> present() const override
+    {
+        std::vector<Port> ports;
+        for (const auto& [number, device] : devices) ports.push_back({number, device});
+        return ports;
+    }
+};

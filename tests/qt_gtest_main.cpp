@@ -1,0 +1,11 @@
+// GoogleTest under a QCoreApplication: QSerialPort wants one for its notifiers.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
