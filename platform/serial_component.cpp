@@ -6,7 +6,7 @@
 namespace platform {
 
 SerialComponent::SerialComponent(const PortResolver& resolver, QObject* parent)
-    : QObject(parent), resolver_(resolver)
+    : HostedComponent(parent), resolver_(resolver)
 {
     setObjectName(QStringLiteral("MSComm1"));
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "console/host.h"
+#include "hosted_component.h"
 #include "port_resolver.h"
 
-#include <QObject>
 #include <QSerialPort>
 
 #include <cstdint>
@@ -29,7 +28,7 @@ struct CommSettings {
 // The serial communications component hosted on the window as MSComm1, on
 // QSerialPort. Holds the port number, the open state and the DTR level.
 // Refused writes throw console::UntrappedError (see comm_errors.h).
-class SerialComponent : public QObject, public console::SerialComponent {
+class SerialComponent : public HostedComponent {
 public:
     explicit SerialComponent(const PortResolver& resolver, QObject* parent = nullptr);
     ~SerialComponent() override; // closes the port
@@ -44,7 +43,7 @@ public:
     const CommSettings& settings() const { return settings_; }
 
     // Closes the port if open; never throws. For the error path.
-    void release() noexcept;
+    void release() noexcept override;
 
 private:
     void open();
