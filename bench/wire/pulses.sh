@@ -1,0 +1,16 @@
+# Guest side of bench/wire_pulse: 20 pulses from the real program, then 20
+# from the minimal C pulser, on the same emulated UART.
+source "$(dirname "${BASH_SOURCE[0]}")/../../tests/wire/scenarios/lib.sh"
+N=${PULSES:-20}
+launch
+mark 1
+pick 2
+click start; sleep 2
+mark 2
+for _ in $(seq "$N"); do click pulse; sleep 1.5; done
+mark 3
+click stop
+wait_exit status "$PID"
+mark 4
+"$REPO/build/bench/c_pulser" /dev/ttyS1 "$N"
+mark 5

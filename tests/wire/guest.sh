@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Boots a throwaway Linux guest on QEMU with two emulated 16550 UARTs, runs
+# one script in it, and brings back its exit status and a trace of every
+# write the guest made to the second UART's registers.
+#
+#   guest.sh OUTDIR SCRIPT [TIMEOUT_SECONDS]
+#
+# The guest mounts the host's / read-only (so the host's build of the
+# program, Qt and Xvfb run unchanged), with tmpfs on /tmp, /run, /root and
+# the like, and OUTDIR writable at /tmp/out, where SCRIPT runs as root. The
+# first UART (ttyS0) is the guest's console, logged to OUTDIR/console.log;
+# the second (ttyS1, I/O port 0x2f8) goes to a null backend: nothing on the
+# host is touched.
+#
+# Leaves in OUTDIR: status (SCRIPT's exit status), guest.log (its output),
+# trace.log (QEMU's memory_region_ops_write rows, microsecond stamps).
+# Exits 0 when the guest ran SCRIPT, 77 when no guest can boot here, and 1
+# when the guest failed or outlived the timeout (it is killed then).
+set -euo pipefail
+out=$(realpath "$1")
+script=$(realpath "$2")
+limit=${3:-300}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+skip() { echo "wire: SKIP: $*" >&2; exit 77; }
+command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not installed"
+[[ -x /bin/busybox ]] || skip "busybox-static is not installed"
+kernel=$(ls -1 /boot/vmlinuz-* 2>/dev/null | sort -V | tail -n1)
+[[ -n $kernel && -r $kernel ]] || skip "no readable kernel in /boot (linux-image-amd64)"
+version=${kernel#/boot/vmlinuz-}
+[[ -d /lib/modules/$version ]] || skip "no modules for kernel $version"
+
+# The initramfs depends only on the kernel: build it once per version.
+cache=${WIRE_CACHE:-$here/../../build/wire}
+initrd=$cache/initramfs-$version.cpio.gz
+if [[ ! -s $initrd ]]; then
+  mkdir -p "$cache"
+  tree=$(mktemp -d)
+  trap 'rm -rf "$tree"' EXIT
+  mkdir -p "$tree"/{bin,dev,proc,sys,newroot,modules}
+  cp /bin/busybox "$tree/bin/busybox"
+  for applet in sh mount umount insmod mkdir chroot poweroff cat sync sleep; do ln -s busybox "$tree/bin/$applet"; done
+  : >"$tree/modules.list"
+  for module in virtio_pci 9pnet_virtio 9p; do
+    modprobe -S "$version" --show-depends "$module" | awk '$1 == "insmod" {print $2}'
+  done | awk '!seen[$0]++' | while read -r ko; do
+    cp "$ko" "$tree/modules/"
+    basename "$ko" >>"$tree/modules.list"
+  done
+  cp "$here/guest-init" "$tree/init"
+  chmod +x "$tree/init"
+  (cd "$tree" && find . | cpio -o -H newc --quiet | gzip -1) >"$initrd.tmp"
+  mv "$initrd.tmp" "$initrd"
+  rm -rf "$tree"
+  trap - EXIT
+fi
+
+accel="tcg -cpu max"
+# KVM only where the CPU itself shows it: a nested layer without vmx/svm boots far slower than TCG.
+if [[ -w /dev/kvm ]] && grep -qwE 'vmx|svm' /proc/cpuinfo; then accel="kvm -cpu host"; fi
+
+mkdir -p "$out"
+rm -f "$out"/{status,guest.log,trace.log,console.log}
+cat >"$out/run.sh" <<RUN
+#!/bin/bash
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
+cd /tmp/out
+bash $(printf '%q' "$script")
+RUN
+
+set +e
+# shellcheck disable=SC2086
+timeout -k 5 "$limit" qemu-system-x86_64 \
+  -accel $accel -m 2048 -smp 2 -nodefaults -no-user-config -display none -no-reboot \
+  -kernel "$kernel" -initrd "$initrd" \
+  -append "console=ttyS0 panic=-1 quiet loglevel=3 tsc=reliable" \
+  -serial "file:$out/console.log" -serial null \
+  -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
+  -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
+  -fsdev local,id=out,path="$out",security_model=none,multidevs=remap \
+  -device virtio-9p-pci,fsdev=out,mount_tag=out \
+  -trace enable=memory_region_ops_write -D "$out/trace.full" -msg timestamp=on \
+  </dev/null >"$out/qemu.log" 2>&1
+qemu=$?
+set -e
+# Keep only the second UART's rows (0x2f8-0x2ff); the rest is console and virtio traffic.
+grep -E "addr 0x2f[89a-f] " "$out/trace.full" >"$out/trace.log" 2>/dev/null || true
+rm -f "$out/trace.full"
+if [[ $qemu -eq 124 || $qemu -eq 137 ]]; then
+  echo "wire: the guest outlived ${limit}s and was killed" >&2; exit 1
+fi
+if [[ ! -s $out/status ]]; then
+  echo "wire: the guest ended without running the script (qemu exit $qemu); console:" >&2
+  tail -n 30 "$out/console.log" >&2 || true
+  cat "$out/qemu.log" >&2 || true
+  exit 1
+fi
+exit 0

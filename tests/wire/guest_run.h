@@ -1,0 +1,24 @@
+#pragma once
+
+// Runs one scenario script in a wire guest (guest.sh) and reads back what it left.
+
+#include "line_trace.h"
+
+#include <map>
+#include <string>
+
+namespace wire {
+
+struct GuestRun {
+    bool booted = false;              // false: no guest can boot here (see reason)
+    std::string reason;
+    std::map<std::string, std::string> results; // the scenario's key=value lines
+    LineTrace trace;
+    std::string guestLog;             // the scenario's own output
+    int status = -1;                  // the scenario's exit status
+};
+
+// `script`: a path, or the name of one of tests/wire/scenarios.
+GuestRun runInGuest(const std::string& script, int timeoutSeconds = 300);
+
+} // namespace wire

@@ -1,0 +1,75 @@
+#include "line_trace.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace wire {
+
+LineTrace LineTrace::parse(std::istream& in, unsigned base)
+{
+    LineTrace trace;
+    std::string line;
+    while (std::getline(in, line)) {
+        // 28631@1796627058.058760:memory_region_ops_write cpu 0 mr 0x5581 addr 0x2fc value 0x8 size 1 name 'serial'
+        unsigned long sec = 0, usec = 0, addr = 0, value = 0;
+        const auto at = line.find('@');
+        const auto a = line.find(" addr ");
+        if (at == std::string::npos || a == std::string::npos) continue;
+        if (std::sscanf(line.c_str() + at + 1, "%lu.%lu:", &sec, &usec) != 2) continue;
+        if (std::sscanf(line.c_str() + a, " addr %lx value %lx", &addr, &value) != 2) continue;
+        const double us = static_cast<double>(sec) * 1e6 + static_cast<double>(usec);
+        if (addr == base + 4) trace.mcr.push_back({us, static_cast<int>(value)});
+        if (addr == base + 7) trace.marks.push_back({us, static_cast<int>(value)});
+    }
+    return trace;
+}
+
+std::optional<double> LineTrace::markTime(int value) const
+{
+    for (const auto& m : marks)
+        if (m.value == value) return m.us;
+    return std::nullopt;
+}
+
+std::vector<McrWrite> LineTrace::writesBetween(double fromUs, double toUs) const
+{
+    std::vector<McrWrite> found;
+    for (const auto& w : mcr)
+        if (w.us >= fromUs && w.us < toUs) found.push_back(w);
+    return found;
+}
+
+McrWrite LineTrace::levelAt(double us) const
+{
+    McrWrite level {0, 0};
+    for (const auto& w : mcr)
+        if (w.us <= us) level = w;
+    return level;
+}
+
+std::vector<Pulse> LineTrace::dtrPulses(double fromUs, double toUs) const
+{
+    std::vector<Pulse> pulses;
+    bool high = levelAt(fromUs).dtr();
+    double rise = fromUs;
+    for (const auto& w : writesBetween(fromUs, toUs)) {
+        if (w.dtr() && !high) rise = w.us;
+        if (!w.dtr() && high) pulses.push_back({rise, w.us});
+        high = w.dtr();
+    }
+    if (high && rise > fromUs) pulses.push_back({rise, toUs});
+    return pulses;
+}
+
+std::string LineTrace::describe() const
+{
+    std::ostringstream out;
+    const double t0 = mcr.empty() ? 0 : mcr.front().us;
+    out << "MCR writes (ms since the first, value):";
+    for (const auto& w : mcr) out << " " << (w.us - t0) / 1000 << ":0x" << std::hex << w.value << std::dec;
+    out << "\nmarks:";
+    for (const auto& m : marks) out << " " << (m.us - t0) / 1000 << ":" << m.value;
+    return out.str();
+}
+
+} // namespace wire

@@ -1,0 +1,100 @@
+// The real program in a guest, under Xvfb, driven by mouse and keyboard,
+// against the kernel's 8250 driver on an emulated 16550 UART; the DTR and
+// RTS lines read from the emulated hardware's side.
+
+#include "guest_run.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using wire::GuestRun;
+using wire::Pulse;
+
+constexpr double kPulseUs = 500'000;
+
+// Boots the guest, or skips with the reason where no guest can boot here.
+#define RUN_SCENARIO(run, name)                                                          \
+    const GuestRun run = wire::runInGuest(name);                                        \
+    if (!run.booted) GTEST_SKIP() << "no guest can boot here: " << run.reason;            \
+    ASSERT_EQ(run.status, 0) << run.reason << "\nscenario output:\n" << run.guestLog;      \
+    SCOPED_TRACE(run.trace.describe())
+
+double mark(const GuestRun& run, int value)
+{
+    const auto t = run.trace.markTime(value);
+    EXPECT_TRUE(t) << "mark " << value << " missing";
+    return t.value_or(0);
+}
+
+void expectFullPulses(const std::vector<Pulse>& pulses, std::size_t count)
+{
+    ASSERT_EQ(pulses.size(), count);
+    for (std::size_t i = 0; i < pulses.size(); ++i) {
+        EXPECT_GE(pulses[i].widthUs(), kPulseUs) << "pulse " << i;
+        if (i) {
+            EXPECT_GE(pulses[i].riseUs, pulses[i - 1].fallUs) << "pulse " << i << " overlaps the one before";
+        }
+    }
+}
+
+TEST(Wire, TypicalUse)
+{
+    RUN_SCENARIO(run, "typical_use");
+    EXPECT_EQ(run.results.at("status"), "0");
+    EXPECT_EQ(run.results.at("uarts"), "ttyS0:4 ttyS1:4 ttyS2:0 ttyS3:0 ") << "port 2 is not ttyS1 here";
+    const double before = mark(run, 1), started = mark(run, 2), pulsed = mark(run, 3), ended = mark(run, 4);
+    EXPECT_TRUE(run.trace.writesBetween(0, before).size() <= 2) << "only the kernel's own set-up before Start";
+    // Start: opened (the open itself may raise both lines briefly), then both held low.
+    EXPECT_FALSE(run.trace.writesBetween(before, started).empty()) << "Start did not reach ttyS1";
+    EXPECT_FALSE(run.trace.levelAt(started).dtr());
+    EXPECT_FALSE(run.trace.levelAt(started).rts());
+    expectFullPulses(run.trace.dtrPulses(started, pulsed), 3);
+    for (const auto& w : run.trace.writesBetween(started, ended)) EXPECT_FALSE(w.rts()) << "RTS rose";
+    // Stop and Close: the line dropped, nothing after.
+    EXPECT_FALSE(run.trace.levelAt(ended).dtr());
+    EXPECT_TRUE(run.trace.dtrPulses(pulsed, ended).empty());
+}
+
+TEST(Wire, PulseOutBeforeStartWritesNothingToTheLine)
+{
+    RUN_SCENARIO(run, "pulse_before_start");
+    EXPECT_EQ(run.results.at("status"), "0");
+    EXPECT_TRUE(run.trace.writesBetween(mark(run, 1), mark(run, 3)).empty());
+}
+
+TEST(Wire, ClickDuringAPulseGivesASecondPulseAfterIt)
+{
+    RUN_SCENARIO(run, "click_during_pulse");
+    EXPECT_EQ(run.results.at("status"), "0");
+    expectFullPulses(run.trace.dtrPulses(mark(run, 1), mark(run, 2)), 2);
+}
+
+TEST(Wire, FrameCloseReleasesTheLineAndRunsNoCommand)
+{
+    RUN_SCENARIO(run, "frame_close");
+    EXPECT_EQ(run.results.at("status"), "0");
+    const double open = mark(run, 1), closed = mark(run, 2);
+    EXPECT_TRUE(run.trace.dtrPulses(open, closed).empty()) << "a command ran";
+    EXPECT_FALSE(run.trace.levelAt(closed).dtr());
+    EXPECT_FALSE(run.trace.levelAt(closed).rts());
+}
+
+TEST(Wire, NumberWithNoDeviceIsReportedAndTouchesNoLine)
+{
+    RUN_SCENARIO(run, "no_device");
+    EXPECT_EQ(run.results.at("status"), "1");
+    EXPECT_TRUE(run.trace.writesBetween(mark(run, 1), mark(run, 2)).empty());
+}
+
+TEST(Wire, SecondInstanceIsRefusedAsBusyAndTheFirstPulsesOn)
+{
+    RUN_SCENARIO(run, "second_instance");
+    EXPECT_EQ(run.results.at("second"), "1");
+    EXPECT_EQ(run.results.at("lock"), run.results.at("first_pid")) << "the lock names the first instance";
+    EXPECT_TRUE(run.trace.writesBetween(mark(run, 1), mark(run, 2)).empty()) << "the second instance touched the line";
+    expectFullPulses(run.trace.dtrPulses(mark(run, 2), mark(run, 3)), 1);
+    EXPECT_EQ(run.results.at("first"), "0");
+}
+
+} // namespace
