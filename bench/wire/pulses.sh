@@ -12,5 +12,5 @@ mark 3
 click stop
 wait_exit status "$PID"
 mark 4
-"$REPO/build/bench/c_pulser" /dev/ttyS1 "$N"
+"$BUILD/bench/c_pulser" /dev/ttyS1 "$N"
 mark 5

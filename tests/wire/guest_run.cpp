@@ -30,7 +30,8 @@ GuestRun runInGuest(const std::string& script, int timeoutSeconds)
     const std::string out = dir;
     const std::string wireDir = WIRE_SOURCE_DIR;
     const std::string path = script.find('/') == std::string::npos ? wireDir + "/scenarios/" + script + ".sh" : script;
-    const std::string command = "bash " + wireDir + "/guest.sh " + out + " " + path + " "
+    // The guest runs the program of the build this test belongs to (plain or sanitized).
+    const std::string command = "WIRE_BUILD_DIR=" WIRE_BUILD_DIR " bash " + wireDir + "/guest.sh " + out + " " + path + " "
                                 + std::to_string(timeoutSeconds) + " 2>" + out + "/harness.log";
     const int raw = std::system(command.c_str());
     const int harness = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -5,6 +5,6 @@ launch
 pick 2
 click start; sleep 2
 mark 1
-"$REPO/build/tests/wire/wm_delete" "$WIN"
+"$BUILD/tests/wire/wm_delete" "$WIN"
 wait_exit status "$PID"
 mark 2
