@@ -22,5 +22,7 @@ private:
 
 // The reading's one failure; the same number the original runtime gave it.
 inline constexpr int kOverflowError = 6;
+inline constexpr int kOutOfMemoryError = 7;
+inline constexpr int kInternalError = 51;
 
 } // namespace console

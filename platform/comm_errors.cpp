@@ -32,6 +32,9 @@ constexpr CommFaultRow kCommFaults[] = {
      "No DTR line: port {port} ({device}) has no modem-control lines, so DTR cannot be set"},
     {CommFault::LineFailed, 8016,
      "Could not set DTR on port {port} ({device}): {detail}. Was the device unplugged?"},
+    {CommFault::DeviceGone, 8017,
+     "Device gone: port {port} ({device}) went away while open ({detail}). Was it unplugged? "
+     "The port has been closed"},
 };
 
 const CommFaultRow& rowFor(CommFault fault)

@@ -18,6 +18,7 @@ enum class CommFault {
     OpenFailed,
     NoDtrLine,        // the device has no modem-control lines
     LineFailed,       // setting DTR failed on an open port
+    DeviceGone,       // the device went away while the port was open (keep last)
 };
 
 // Builds the error for a fault: its stable number, and a description that

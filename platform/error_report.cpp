@@ -1,15 +1,44 @@
 #include "error_report.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 namespace platform {
+namespace {
+
+// A critical message box whose text Ctrl+C copies, caption included, as
+// message boxes do on Windows: a user can paste the exact error into a bug
+// report or a search.
+class CopyableMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Copy)) {
+            QGuiApplication::clipboard()->setText(windowTitle() + QStringLiteral("\n\n") + text());
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+};
+
+QString reportText(const console::UntrappedError& error)
+{
+    return QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(QString::fromStdString(error.description()));
+}
+
+} // namespace
 
 void MessageBoxReporter::report(const console::UntrappedError& error)
 {
-    QMessageBox::critical(parent_, QStringLiteral("DTR Pulse Out"),
-                          QStringLiteral("Run-time error '%1':\n\n%2")
-                              .arg(error.number())
-                              .arg(QString::fromStdString(error.description())));
+    CopyableMessageBox box(QMessageBox::Critical, QStringLiteral("DTR Pulse Out"), reportText(error), QMessageBox::Ok,
+                           parent_);
+    box.exec();
 }
 
 } // namespace platform

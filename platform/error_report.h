@@ -14,7 +14,7 @@ public:
 };
 
 // A modal critical message box captioned "DTR Pulse Out" with the error's
-// number and description.
+// number and description; Ctrl+C copies its text.
 class MessageBoxReporter : public ErrorReporter {
 public:
     explicit MessageBoxReporter(QWidget* parent = nullptr) : parent_(parent) {}

@@ -18,11 +18,11 @@ void HandlerDispatch::run(const std::function<void()>& handler) noexcept
     } catch (const console::UntrappedError& error) {
         fail(error);
     } catch (const std::bad_alloc&) {
-        fail(console::UntrappedError(7, "Out of memory."));
+        fail(console::UntrappedError(console::kOutOfMemoryError, "Out of memory."));
     } catch (const std::exception& e) {
-        fail(console::UntrappedError(51, std::string("Internal error: ") + e.what()));
+        fail(console::UntrappedError(console::kInternalError, std::string("Internal error: ") + e.what()));
     } catch (...) {
-        fail(console::UntrappedError(51, "Internal error."));
+        fail(console::UntrappedError(console::kInternalError, "Internal error."));
     }
 }
 

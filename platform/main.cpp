@@ -3,6 +3,7 @@
 #include "program.h"
 #include "serial_component.h"
 #include "system_sleep.h"
+#include "termination_signals.h"
 
 #include <QApplication>
 
@@ -12,5 +13,8 @@ int main(int argc, char* argv[])
     platform::SystemSleep sleep;
     const platform::PortResolver& resolver = platform::systemPortResolver();
     platform::Program program({resolver, std::make_unique<platform::SerialComponent>(resolver), sleep, nullptr, {}});
+    // Ended by a signal: the loop stops, the window and the port go, and the
+    // status says which signal it was, as a shell would (143 for SIGTERM).
+    platform::TerminationSignals terminationSignals([](int signal) { QCoreApplication::exit(128 + signal); });
     return program.run();
 }

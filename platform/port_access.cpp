@@ -1,6 +1,7 @@
 #include "port_access.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
@@ -63,6 +64,35 @@ std::optional<LockHolder> liveLockHolder(const std::string& devicePath)
         std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
         if (!std::getline(comm, program)) program = trimmed(nameLine);
         return LockHolder{pid, trimmed(program)};
+    }
+    return std::nullopt;
+#endif
+}
+
+std::optional<LockHolder> openHolder(const std::string& devicePath)
+{
+#ifdef _WIN32
+    (void)devicePath;
+    return std::nullopt;
+#else
+    std::error_code ec;
+    const std::filesystem::path device = std::filesystem::canonical(devicePath, ec);
+    if (ec) return std::nullopt;
+    const long self = static_cast<long>(::getpid());
+    for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = process.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const long pid = std::stol(name);
+        if (pid == self) continue;
+        std::error_code fdError; // processes we may not look into, or that just ended
+        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", fdError)) {
+            std::error_code linkError;
+            if (std::filesystem::read_symlink(fd.path(), linkError) != device) continue;
+            std::string program;
+            std::ifstream comm(process.path() / "comm");
+            std::getline(comm, program);
+            return LockHolder{pid, trimmed(program)};
+        }
     }
     return std::nullopt;
 #endif

@@ -17,6 +17,10 @@ struct LockHolder {
 // LCK..name that Qt and other serial programs create), if there is one.
 std::optional<LockHolder> liveLockHolder(const std::string& devicePath);
 
+// Another live process that has the device open (an exclusive open leaves no
+// lock file behind), where /proc lets us see it.
+std::optional<LockHolder> openHolder(const std::string& devicePath);
+
 // "minicom (pid 4242)", or "another program" where nobody is named.
 std::string describeHolder(const std::optional<LockHolder>& holder);
 

@@ -3,12 +3,15 @@
 #include "comm_errors.h"
 #include "port_access.h"
 
+#include <QFileInfo>
+
 namespace platform {
 
 SerialComponent::SerialComponent(const PortResolver& resolver, QObject* parent)
     : HostedComponent(parent), resolver_(resolver)
 {
     setObjectName(QStringLiteral("MSComm1"));
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialComponent::onPortError);
 }
 
 SerialComponent::~SerialComponent() { release(); }
@@ -20,11 +23,35 @@ void SerialComponent::release() noexcept
     } catch (...) {
     }
     device_.clear();
+    lostReason_.clear();
+}
+
+void SerialComponent::onPortError(QSerialPort::SerialPortError error)
+{
+    // A device unplugged while open makes the port readable forever, each
+    // read failing: Qt reports that on every turn of the event loop. Let the
+    // port go at once (no busy loop, no lock left) and tell the next command.
+    if (!port_.isOpen() || (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)) return;
+    lostReason_ = port_.errorString().toStdString();
+    port_.close();
+}
+
+bool SerialComponent::deviceNodeGone() const
+{
+    return !device_.empty() && !QFileInfo::exists(QString::fromStdString(device_));
+}
+
+void SerialComponent::throwDeviceGone()
+{
+    const std::string reason = lostReason_.empty() ? "the device node is gone" : lostReason_;
+    const std::string device = device_;
+    release();
+    throw commError(CommFault::DeviceGone, commPort_, device, reason);
 }
 
 void SerialComponent::setCommPort(std::int16_t port)
 {
-    if (port_.isOpen()) throw commError(CommFault::PortOpenNow, commPort_, device_);
+    if (portOpen()) throw commError(CommFault::PortOpenNow, commPort_, device_);
     if (port < 1) throw commError(CommFault::InvalidPortNumber, port, {});
     commPort_ = port;
 }
@@ -40,9 +67,11 @@ void SerialComponent::setPortOpen(bool open)
 void SerialComponent::setDTREnable(bool enable)
 {
     dtrEnable_ = enable;
+    if (!lostReason_.empty()) throwDeviceGone();
     if (!port_.isOpen()) return;
     port_.clearError();
     if (port_.setDataTerminalReady(enable)) return;
+    if (!lostReason_.empty() || deviceNodeGone()) throwDeviceGone();
     if (port_.error() == QSerialPort::UnsupportedOperationError)
         throw commError(CommFault::NoDtrLine, commPort_, device_);
     throw commError(CommFault::LineFailed, commPort_, device_, port_.errorString().toStdString());
@@ -50,6 +79,7 @@ void SerialComponent::setDTREnable(bool enable)
 
 void SerialComponent::open()
 {
+    if (!lostReason_.empty()) throwDeviceGone();
     if (port_.isOpen()) throw commError(CommFault::AlreadyOpen, commPort_, device_);
     const auto device = resolver_.deviceFor(commPort_);
     if (!device) throw commError(CommFault::NoDevice, commPort_, {}, describePresentPorts(resolver_));
@@ -96,6 +126,8 @@ void SerialComponent::throwOpenFailure(const std::string& device)
         // Qt reports a lock held by another program, an exclusive open and a
         // missing permission alike; tell them apart here.
         if (const auto holder = liveLockHolder(device))
+            throw commError(CommFault::Busy, commPort_, device, describeHolder(holder));
+        if (const auto holder = openHolder(device))
             throw commError(CommFault::Busy, commPort_, device, describeHolder(holder));
         if (accessDenied(device))
             throw commError(CommFault::PermissionDenied, commPort_, device, accessAdvice(device));

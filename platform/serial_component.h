@@ -38,7 +38,9 @@ public:
     void setDTREnable(bool enable) override;
 
     std::int16_t commPort() const { return commPort_; }
-    bool portOpen() const { return port_.isOpen(); }
+    // A port whose device went away stays open to the program until it is
+    // closed, so the next command can say what happened.
+    bool portOpen() const { return port_.isOpen() || !lostReason_.empty(); }
     bool dtrEnable() const { return dtrEnable_; }
     const CommSettings& settings() const { return settings_; }
 
@@ -49,12 +51,16 @@ private:
     void open();
     void applyLinesAfterOpen();
     [[noreturn]] void throwOpenFailure(const std::string& device);
+    void onPortError(QSerialPort::SerialPortError error);
+    [[noreturn]] void throwDeviceGone();
+    bool deviceNodeGone() const;
 
     const PortResolver& resolver_;
     CommSettings settings_;
     std::int16_t commPort_ = 1;
     bool dtrEnable_ = false;
     std::string device_; // of the open port
+    std::string lostReason_; // why the open port's device went away, if it did
     QSerialPort port_;
 };
 

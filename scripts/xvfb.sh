@@ -5,7 +5,7 @@ start_xvfb() {
   export XDG_RUNTIME_DIR=$XVFB_RUNTIME
   local fifo=$XVFB_RUNTIME/displayfd
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$fifo" 2>"$XVFB_RUNTIME/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp -noreset 3>"$fifo" 2>"$XVFB_RUNTIME/xvfb.log" &
   XVFB_PID=$!
   local number
   if ! read -r -t 30 number <"$fifo"; then

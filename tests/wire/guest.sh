@@ -31,8 +31,9 @@ version=${kernel#/boot/vmlinuz-}
 [[ -d /lib/modules/$version ]] || skip "no modules for kernel $version"
 
 # The initramfs depends only on the kernel: build it once per version.
+modules=(virtio_pci 9pnet_virtio 9p xhci_pci usbserial ftdi_sio)
 cache=${WIRE_CACHE:-$here/../../build/wire}
-initrd=$cache/initramfs-$version.cpio.gz
+initrd=$cache/initramfs-$version-$(echo "${modules[*]}" | md5sum | cut -c1-8).cpio.gz
 if [[ ! -s $initrd ]]; then
   mkdir -p "$cache"
   tree=$(mktemp -d)
@@ -41,7 +42,7 @@ if [[ ! -s $initrd ]]; then
   cp /bin/busybox "$tree/bin/busybox"
   for applet in sh mount umount insmod mkdir chroot poweroff cat sync sleep; do ln -s busybox "$tree/bin/$applet"; done
   : >"$tree/modules.list"
-  for module in virtio_pci 9pnet_virtio 9p; do
+  for module in "${modules[@]}"; do
     modprobe -S "$version" --show-depends "$module" | awk '$1 == "insmod" {print $2}'
   done | awk '!seen[$0]++' | while read -r ko; do
     cp "$ko" "$tree/modules/"
@@ -64,13 +65,22 @@ rm -f "$out"/{status,guest.log,trace.log,console.log}
 cat >"$out/run.sh" <<RUN
 #!/bin/bash
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
+export WIRE_BUILD_DIR=$(printf '%q' "${WIRE_BUILD_DIR:-$here/../../build}")
 cd /tmp/out
 bash $(printf '%q' "$script")
 RUN
 
+# A scenario that says "# wire: usb-serial" also gets a USB serial adapter:
+# an FTDI FT232 on an xHCI controller, the guest's /dev/ttyUSB0.
+usb=()
+if grep -qx '# wire: usb-serial' "$script"; then
+  usb=(-device qemu-xhci,id=xhci -chardev null,id=usbline
+       -device usb-serial,id=adapter,chardev=usbline,bus=xhci.0,always-plugged=on)
+fi
+
 set +e
 # shellcheck disable=SC2086
-timeout -k 5 "$limit" qemu-system-x86_64 \
+timeout -k 5 "$limit" qemu-system-x86_64 "${usb[@]}" \
   -accel $accel -m 2048 -smp 2 -nodefaults -no-user-config -display none -no-reboot \
   -kernel "$kernel" -initrd "$initrd" \
   -append "console=ttyS0 panic=-1 quiet loglevel=3 tsc=reliable" \

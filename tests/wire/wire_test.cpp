@@ -97,4 +97,56 @@ TEST(Wire, SecondInstanceIsRefusedAsBusyAndTheFirstPulsesOn)
     EXPECT_EQ(run.results.at("first"), "0");
 }
 
+TEST(Wire, AdapterUnpluggedWhileOpenIsReportedAndLetGo)
+{
+    RUN_SCENARIO(run, "usb_unplug");
+    for (const std::string when : {"mid", "idle"}) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(run.results.at("opened_" + when), "yes");
+        const std::string report = run.results.at("report_" + when);
+        EXPECT_NE(report.find("Run-time error '8017'"), std::string::npos) << report;
+        EXPECT_NE(report.find("port 3 (/dev/ttyUSB0) went away while open"), std::string::npos) << report;
+        EXPECT_EQ(run.results.at("status_" + when), "1");
+        EXPECT_EQ(run.results.at("lock_" + when), "none") << "lock left behind";
+    }
+    EXPECT_NE(run.results.at("asleep_at_unplug").find("nanosleep"), std::string::npos) << "not pulled mid-pulse";
+    // Idle with a dead device: no busy loop (clock ticks of CPU over 2 s).
+    EXPECT_LE(std::stol(run.results.at("cpu_idle_later")) - std::stol(run.results.at("cpu_idle")), 20);
+}
+
+TEST(Wire, EveryWayOfEndingLetsTheNextInstanceOpenWithTheLineDown)
+{
+    RUN_SCENARIO(run, "exit_paths");
+    struct Ending {
+        const char* name;
+        int mark;
+        const char* status;
+        const char* lock;     // what the lock directory says afterwards
+        int fullPulses;       // pulses of at least 500 ms before the end
+    };
+    const Ending endings[] = {
+        {"stop", 1, "0", "none", 1},
+        {"frame", 2, "0", "none", 1},  // the close waits for the pulse
+        {"error", 3, "1", "none", 0},
+        {"term", 4, "143", "none", 1}, // the signal waits for the pulse
+        {"kill", 5, "137", "stale", 0}, // cut short: the kernel drops the line
+        {"last", 6, "0", "none", 0},
+    };
+    double from = 0;
+    for (const auto& e : endings) {
+        const double at = mark(run, e.mark);
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(run.results.at(std::string("opened_") + e.name), "yes") << "the port was not free";
+        EXPECT_EQ(run.results.at(std::string("status_") + e.name), e.status);
+        EXPECT_EQ(run.results.at(std::string("lock_") + e.name), e.lock);
+        EXPECT_FALSE(run.trace.levelAt(at).dtr()) << "DTR still asserted";
+        EXPECT_FALSE(run.trace.levelAt(at).rts()) << "RTS still asserted";
+        const auto pulses = run.trace.dtrPulses(from, at);
+        std::size_t full = 0;
+        for (const auto& p : pulses) full += p.widthUs() >= kPulseUs;
+        EXPECT_EQ(full, static_cast<std::size_t>(e.fullPulses));
+        from = at;
+    }
+}
+
 } // namespace

@@ -3,7 +3,9 @@
 # in the UART trace so the host can tell the phases apart.
 set -euo pipefail
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
-PROGRAM=$REPO/build/dtr-pulse-out
+BUILD=${WIRE_BUILD_DIR:-$REPO/build}
+PROGRAM=$BUILD/dtr-pulse-out
+# A sanitized build's program fails its exit status on any error or leak of its own.
 RESULTS=/tmp/out/results
 : >"$RESULTS"
 source "$REPO/scripts/xvfb.sh"
@@ -20,8 +22,11 @@ mark() { printf "\\x$(printf %02x "$1")" | dd of=/dev/port bs=1 seek=$((0x2ff)) 
 result() { echo "$1=$2" >>"$RESULTS"; }
 
 # Starts an instance of the program; sets PID and WIN (its window).
-KNOWN=none # windows already accounted for, one a line
+KNOWN= # windows already accounted for, one a line
 launch() {
+  # Only windows that exist now: X hands a new client the window ids of one
+  # that has gone.
+  KNOWN=$(xdotool search --name '^DTR Pulse Out$' 2>/dev/null || true)
   "$PROGRAM" & PID=$!
   WIN=
   for _ in $(seq 600); do
@@ -35,7 +40,7 @@ launch() {
   xdotool windowfocus --sync "$WIN"
 }
 
-new_window() { xdotool search --name '^DTR Pulse Out$' 2>/dev/null | grep -vxF "$KNOWN" | head -n1 || true; }
+new_window() { xdotool search --name '^DTR Pulse Out$' 2>/dev/null | grep -vxF -e "${KNOWN:-none}" | head -n1 || true; }
 
 click() { xdotool mousemove --window "$WIN" ${AT[$1]} click 1; }
 key() { xdotool windowfocus --sync "$WIN"; xdotool key "$@"; }
@@ -64,6 +69,39 @@ dismiss_report() {
   sleep 0.5
   xdotool windowfocus --sync "$box"
   xdotool key Return
+}
+
+# Reads the error report's text (Ctrl+C copies it),
+# records it on one line under NAME, and dismisses the report.
+read_report() {
+  local box=
+  for _ in $(seq 300); do
+    box=$(new_window)
+    [[ -n $box ]] && break
+    sleep 0.1
+  done
+  [[ -n $box ]] || { echo "no error report appeared" >&2; return 1; }
+  sleep 0.5
+  xdotool windowfocus --sync "$box"
+  xdotool key ctrl+c; sleep 0.5
+  result "$1" "$("$BUILD/tests/wire/clipboard" | tr '\n' ' ')"
+  xdotool key Return
+}
+
+# Pulls the USB adapter behind ttyUSB0 out, or puts it back, the way the
+# kernel sees a cable pulled: the device is disconnected from its driver,
+# the open tty hung up and its node removed.
+usb_device() { readlink -f /sys/class/tty/ttyUSB0/device/../..; } # port, interface, device
+unplug() { echo 0 >"$1/authorized"; }
+replug() { echo 1 >"$1/authorized"; }
+
+# Waits (at most 20 s) until DEVICE is there (SHOULD=1) or gone (SHOULD=0).
+await_device() {
+  for _ in $(seq 200); do
+    if [[ -e $1 ]]; then [[ $2 == 1 ]] && return 0; else [[ $2 == 0 ]] && return 0; fi
+    sleep 0.1
+  done
+  echo "$1 did not $([[ $2 == 1 ]] && echo appear || echo go)" >&2; return 1
 }
 
 # Waits (at most 60 s) for PID to end; records its status under NAME.
