@@ -30,10 +30,10 @@ kernel=$(ls -1 /boot/vmlinuz-* 2>/dev/null | sort -V | tail -n1)
 version=${kernel#/boot/vmlinuz-}
 [[ -d /lib/modules/$version ]] || skip "no modules for kernel $version"
 
-# The initramfs depends only on the kernel: build it once per version.
+# The initramfs depends on the kernel, the modules and the init: built once for each.
 modules=(virtio_pci 9pnet_virtio 9p xhci_pci usbserial ftdi_sio)
 cache=${WIRE_CACHE:-$here/../../build/wire}
-initrd=$cache/initramfs-$version-$(echo "${modules[*]}" | md5sum | cut -c1-8).cpio.gz
+initrd=$cache/initramfs-$version-$( (echo "${modules[*]}"; cat "$here/guest-init") | md5sum | cut -c1-8).cpio.gz
 if [[ ! -s $initrd ]]; then
   mkdir -p "$cache"
   tree=$(mktemp -d)
@@ -66,6 +66,11 @@ cat >"$out/run.sh" <<RUN
 #!/bin/bash
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
 export WIRE_BUILD_DIR=$(printf '%q' "${WIRE_BUILD_DIR:-$here/../../build}")
+# A checkout or build under a directory the guest covers with scratch (/tmp,
+# /run, /root) comes back from the host's tree.
+for dir in $(printf '%q' "$(realpath "$here/../..")") "\$WIRE_BUILD_DIR"; do
+  if [[ ! -e \$dir ]]; then mkdir -p "\$dir" && mount --bind "/run/host\$dir" "\$dir"; fi
+done
 cd /tmp/out
 bash $(printf '%q' "$script")
 RUN
