@@ -26,7 +26,7 @@ click stop
 ended stop 1
 
 open_instance frame
-click pulse; sleep 0.25 # the close arrives during the pulse
+click pulse; in_pulse # the close arrives during the pulse
 "$BUILD/tests/wire/wm_delete" "$WIN"
 ended frame 2
 
@@ -36,12 +36,12 @@ dismiss_report
 ended error 3
 
 open_instance term
-click pulse; sleep 0.25
+click pulse; in_pulse
 kill -TERM "$PID"
 ended term 4
 
 open_instance kill
-click pulse; sleep 0.25
+click pulse; in_pulse
 kill -KILL "$PID"
 ended kill 5
 

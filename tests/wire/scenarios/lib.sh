@@ -104,6 +104,12 @@ await_device() {
   echo "$1 did not $([[ $2 == 1 ]] && echo appear || echo go)" >&2; return 1
 }
 
+# Waits (at most 5 s) until the program's thread is asleep in a pulse.
+in_pulse() {
+  for _ in $(seq 500); do grep -q nanosleep "/proc/$PID/wchan" 2>/dev/null && return 0; sleep 0.01; done
+  echo "no pulse under way" >&2; return 1
+}
+
 # Waits (at most 60 s) for PID to end; records its status under NAME.
 wait_exit() {
   local name=$1 pid=$2 status=timeout

@@ -11,7 +11,7 @@ click start; sleep 1.5
 result opened_mid "$([[ -z $(new_window) ]] && echo yes || echo no)"
 click pulse
 # The program's thread asleep in the pulse: pull the adapter now.
-for _ in $(seq 500); do grep -q nanosleep "/proc/$PID/wchan" && break; sleep 0.01; done
+in_pulse
 result asleep_at_unplug "$(cat "/proc/$PID/wchan")"
 unplug "$ADAPTER"
 read_report report_mid
