@@ -25,6 +25,8 @@ void TerminationSignals::deliver() {}
 namespace platform {
 namespace {
 
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 // Written by the signal handler, read on the event loop: nothing else is
 // safe to do inside a handler.
 int wakeFds[2] = {-1, -1};
@@ -47,9 +49,6 @@ void setAction(int signal, void (*handler)(int))
 }
 
 } // namespace
-
-static_assert(SIGTERM == TerminationSignals::kSignals[0] && SIGINT == TerminationSignals::kSignals[1]
-              && SIGHUP == TerminationSignals::kSignals[2]);
 
 TerminationSignals::TerminationSignals(std::function<void(int)> onSignal, QObject* parent)
     : QObject(parent), onSignal_(std::move(onSignal))

@@ -20,8 +20,6 @@ public:
     explicit TerminationSignals(std::function<void(int signal)> onSignal, QObject* parent = nullptr);
     ~TerminationSignals() override;
 
-    static constexpr int kSignals[] = {15 /* SIGTERM */, 2 /* SIGINT */, 1 /* SIGHUP */};
-
 private:
     void deliver();
 

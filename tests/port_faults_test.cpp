@@ -226,7 +226,7 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
         PtyPair pty;
         MapResolver resolver;
         resolver.devices[1] = pty.slavePath();
-        const auto scene = f.scene(pty);
+        auto scene = f.scene(pty);
         const Outcome outcome = inChild([&] {
             if (f.unprivileged) becomeUnprivileged(pty.slavePath(), false);
             SerialComponent comm(resolver);
@@ -238,7 +238,7 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
         EXPECT_NE(outcome.description.find(mention), std::string::npos) << f.name << ": " << outcome.description;
         // Whoever held it, the port can be taken again once they let go.
         if (!std::filesystem::exists(pty.slavePath())) continue;
-        const_cast<std::shared_ptr<void>&>(scene).reset();
+        scene.reset();
         ::unlink(lockPath(pty.slavePath()).c_str());
         SerialComponent next(resolver);
         EXPECT_NO_THROW(openPort(next)) << f.name << ": not released";

@@ -56,9 +56,9 @@ pick() {
 # Replaces the edit field's text by typing.
 type_port() { click field; xdotool key ctrl+a; xdotool type --delay 50 "$1"; }
 
-# The error report: a second window captioned like the main one. Dismissed
-# from the keyboard.
-dismiss_report() {
+# The error report: a second window captioned like the main one. Focuses it
+# (at most 30 s to appear).
+focus_report() {
   local box=
   for _ in $(seq 300); do
     box=$(new_window)
@@ -68,21 +68,15 @@ dismiss_report() {
   [[ -n $box ]] || { echo "no error report appeared" >&2; return 1; }
   sleep 0.5
   xdotool windowfocus --sync "$box"
-  xdotool key Return
 }
 
-# Reads the error report's text (Ctrl+C copies it),
-# records it on one line under NAME, and dismisses the report.
+# Dismisses the report from the keyboard.
+dismiss_report() { focus_report; xdotool key Return; }
+
+# Reads the report's text (Ctrl+C copies it), records it on one line under
+# NAME, and dismisses the report.
 read_report() {
-  local box=
-  for _ in $(seq 300); do
-    box=$(new_window)
-    [[ -n $box ]] && break
-    sleep 0.1
-  done
-  [[ -n $box ]] || { echo "no error report appeared" >&2; return 1; }
-  sleep 0.5
-  xdotool windowfocus --sync "$box"
+  focus_report
   xdotool key ctrl+c; sleep 0.5
   result "$1" "$("$BUILD/tests/wire/clipboard" | tr '\n' ' ')"
   xdotool key Return
