@@ -5,7 +5,7 @@
 //   pulse_width [N]      N pulses of each (default 20)
 
 #include "console/port_commands.h"
-#include "platform/system_sleep.h"
+#include "platform/linux/system_sleep.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "platform/handler_dispatch.h"
+#include "platform/common/handler_dispatch.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // one can look it up.
 
 #include "console/untrapped_error.h"
-#include "platform/comm_errors.h"
+#include "platform/common/comm_errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/port_resolver.h"
+#include "platform/common/port_resolver.h"
 
 #include <map>
 

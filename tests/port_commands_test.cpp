@@ -11,7 +11,7 @@ using testing_doubles::FixedListText;
 using testing_doubles::RecordingComponent;
 using testing_doubles::RecordingEnd;
 using testing_doubles::RecordingSleep;
-using Log = std::vector<std::string>;
+using testing_doubles::Log;
 
 enum class Command { Start, PulseOut, StopAndClose };
 
@@ -43,9 +43,8 @@ TEST(PortCommands, MakeExactlyTheirStepsInOrder)
         {"refused close: the error ends it instead", Command::StopAndClose, "", 0, {}, true},
     };
     for (const auto& c : cases) {
-        RecordingComponent comm;
-        comm.refuseWrite = c.refuseWrite;
-        Log& log = comm.writes;
+        Log log;
+        RecordingComponent comm(log, c.refuseWrite);
         RecordingSleep sleep(log);
         RecordingEnd end(log);
         const FixedListText list(c.listText);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "console/host.h"
+#include "error_reporter.h"
+
+#include <functional>
+
+namespace platform {
+
+// Runs the program's handlers, one at a time, and is where untrapped errors
+// stop: nothing is thrown through the event loop. After the program's end
+// (Stop and Close, or a reported error) no handler runs any more, so a click
+// already queued behind it does nothing.
+class HandlerDispatch : public console::ProgramEnd {
+public:
+    static constexpr int kErrorExitStatus = 1;
+
+    // releasePort closes the port without throwing; exitProgram asks the
+    // event loop to end with the given status.
+    HandlerDispatch(ErrorReporter& reporter, std::function<void()> releasePort,
+                    std::function<void(int status)> exitProgram);
+
+    void run(const std::function<void()>& handler) noexcept;
+
+    // Stop and Close's end: status 0.
+    void endProgram() override;
+
+    bool ended() const { return ended_; }
+    int exitStatus() const { return exitStatus_; }
+
+private:
+    void fail(const console::UntrappedError& error) noexcept;
+
+    ErrorReporter& reporter_;
+    std::function<void()> releasePort_;
+    std::function<void(int)> exitProgram_;
+    bool ended_ = false;
+    int exitStatus_ = 0;
+};
+
+} // namespace platform

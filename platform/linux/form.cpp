@@ -1,0 +1,122 @@
+#include "form.h"
+
+#include <QCursor>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <vector>
+
+namespace platform {
+namespace {
+
+QFont fontFor(const console::FontDef& def)
+{
+    QFont font(QString::fromLatin1(def.face));
+    font.setPointSizeF(def.points);
+    font.setWeight(static_cast<QFont::Weight>(def.weight));
+    font.setUnderline(def.underline);
+    font.setItalic(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
+QRect pixelRect(int left, int top, int width, int height)
+{
+    return {pixels(left), pixels(top), pixels(width), pixels(height)};
+}
+
+} // namespace
+
+void installFontSubstitutes()
+{
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"),
+                              QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+}
+
+Form::Form(const console::WindowDef& def, std::unique_ptr<HostedComponent> comm, const PortResolver& resolver)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      def_(def), comm_(std::move(comm))
+{
+    installFontSubstitutes();
+    setObjectName(QString::fromLatin1(def.name));
+    setWindowTitle(QString::fromUtf8(def.caption));
+    setFixedSize(pixels(def.clientWidth), pixels(def.clientHeight));
+    for (const auto& control : def.controls) {
+        if (control.kind == console::ControlKind::SerialComponent) continue; // invisible: no widget
+        if (control.kind == console::ControlKind::ComboBox) combo_ = new PortCombo(resolver, this);
+        QWidget* widget = createControl(control);
+        widget->setObjectName(QString::fromLatin1(control.name));
+        widget->setGeometry(pixelRect(control.left, control.top, control.width, control.height));
+        if (control.font) widget->setFont(fontFor(*control.font));
+    }
+    orderTabs();
+}
+
+QWidget* Form::createControl(const console::ControlDef& control)
+{
+    const QString text = QString::fromUtf8(control.text);
+    switch (control.kind) {
+    case console::ControlKind::Label: return new QLabel(text, this);
+    case console::ControlKind::ComboBox: combo_->setEditText(text); return combo_;
+    case console::ControlKind::CommandButton: {
+        auto* button = new QPushButton(text, this);
+        button->setAutoDefault(false); // Enter presses no button
+        return button;
+    }
+    case console::ControlKind::SerialComponent: break;
+    }
+    return nullptr;
+}
+
+void Form::orderTabs()
+{
+    std::vector<std::pair<int, QWidget*>> chain;
+    for (const auto& control : def_.controls) {
+        QWidget* widget =
+            control.tabIndex == console::kNoTabIndex ? nullptr : this->control(QString::fromLatin1(control.name));
+        if (widget && widget->focusPolicy() != Qt::NoFocus) chain.emplace_back(control.tabIndex, widget);
+    }
+    std::sort(chain.begin(), chain.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1].second, chain[i].second);
+    if (!chain.empty()) chain.front().second->setFocus(); // the first in tab order has the focus at first display
+}
+
+QWidget* Form::control(const QString& name) const { return findChild<QWidget*>(name, Qt::FindDirectChildrenOnly); }
+
+void Form::wireClicks(const std::function<void(console::Handler)>& run)
+{
+    for (const auto& wiring : def_.wiring) {
+        if (wiring.event != console::Event::Click) continue;
+        auto* button = qobject_cast<QPushButton*>(control(QString::fromLatin1(wiring.source)));
+        if (!button) continue;
+        const console::Handler handler = wiring.handler;
+        connect(button, &QPushButton::clicked, this, [run, handler] { run(handler); });
+    }
+}
+
+void Form::placeOnScreen()
+{
+    const QRect stored(pixels(def_.clientLeft), pixels(def_.clientTop), width(), height());
+    // Room for a typical frame around the client area.
+    const QRect withFrame = stored.adjusted(-8, -32, 8, 8);
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen && screen->availableGeometry().contains(withFrame)) setGeometry(stored);
+}
+
+void Form::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this); // the default pen: thin, solid
+    for (const auto& line : def_.lines)
+        painter.drawLine(pixels(line.x1), pixels(line.y1), pixels(line.x2), pixels(line.y2));
+}
+
+} // namespace platform

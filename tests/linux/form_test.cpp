@@ -1,0 +1,281 @@
+// The window on the offscreen platform: what the user sees first, the
+// keyboard, and each way a click, a failure or a close ends up.
+
+#include "console/console_window.h"
+#include "doubles.h"
+#include "map_resolver.h"
+#include "platform/linux/program.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+using testing_doubles::Log;
+using testing_doubles::RecordingComponent;
+using testing_doubles::RecordingReporter;
+using testing_doubles::RecordingSleep;
+
+// Queues a click the way a window system does while the thread is blocked.
+void postClick(QWidget* button)
+{
+    const QPointF at = QRectF(button->rect()).center();
+    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(button, new QMouseEvent(type, at, button->mapToGlobal(at), Qt::LeftButton,
+                                                            type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                             : Qt::NoButton,
+                                                            Qt::NoModifier));
+}
+
+QStringList entries(const QComboBox& combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo.count(); ++i) texts << combo.itemText(i);
+    return texts;
+}
+
+QStringList oneToFifteen()
+{
+    QStringList texts;
+    for (int i = 1; i <= 15; ++i) texts << QString::number(i);
+    return texts;
+}
+
+// The control of the form that holds the focus (the combo box for its edit field).
+QString focusedControl(const QWidget* form)
+{
+    const QWidget* w = QApplication::focusWidget();
+    while (w && w->parentWidget() != form) w = w->parentWidget();
+    return w ? w->objectName() : QString();
+}
+
+} // namespace
+
+class FormTest : public QObject {
+    Q_OBJECT
+
+    Log log;
+    MapResolver resolver;
+    std::unique_ptr<RecordingReporter> reporter;
+    std::unique_ptr<RecordingSleep> sleep;
+    std::unique_ptr<platform::Program> program;
+
+    void startProgram(int refuseWrite = -1)
+    {
+        log.clear();
+        reporter = std::make_unique<RecordingReporter>(log);
+        sleep = std::make_unique<RecordingSleep>(log);
+        program = std::make_unique<platform::Program>(platform::ProgramParts {
+            resolver, std::make_unique<RecordingComponent>(log, refuseWrite), *sleep, reporter.get(),
+            [this](int status) { log.push_back("exit " + std::to_string(status)); }});
+        program->start();
+        QApplication::setActiveWindow(form());
+        QVERIFY(QTest::qWaitForWindowExposed(form()));
+    }
+    platform::Form* form() const { return program->form(); }
+    QWidget* control(const char* name) const { return form()->control(QString::fromLatin1(name)); }
+    QComboBox* combo() const { return qobject_cast<QComboBox*>(control("Combo1")); }
+
+private slots:
+    void initTestCase() { resolver.devices[1] = "/dev/ttyUSB0"; }
+    void cleanup()
+    {
+        program.reset();
+        sleep.reset();
+        reporter.reset();
+    }
+
+    void firstDisplay()
+    {
+        startProgram();
+        QCOMPARE(form()->windowTitle(), QStringLiteral("DTR Pulse Out"));
+        QCOMPARE(entries(*combo()), oneToFifteen());
+        QCOMPARE(combo()->currentIndex(), -1);
+        QCOMPARE(combo()->currentText(), QStringLiteral("Comm Port"));
+        QCOMPARE(focusedControl(form()), QStringLiteral("Command1"));
+        QVERIFY(form()->control(QStringLiteral("MSComm1")) == nullptr); // hosted, not a widget
+        QVERIFY(log.empty());
+    }
+
+    void tabCycle_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QStringList>("visits");
+        QTest::newRow("Tab") << int(Qt::Key_Tab)
+                             << QStringList {"Combo1", "Command2", "Command3", "Command1", "Combo1"};
+        QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab)
+                                   << QStringList {"Command3", "Command2", "Combo1", "Command1", "Command3"};
+    }
+    void tabCycle()
+    {
+        QFETCH(int, key);
+        QFETCH(QStringList, visits);
+        startProgram();
+        for (const QString& expected : visits) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            QCOMPARE(focusedControl(form()), expected);
+        }
+    }
+
+    void geometryAndFontsFollowTheDefinition()
+    {
+        startProgram();
+        for (const auto& def : console::form1().controls) {
+            if (def.kind == console::ControlKind::SerialComponent) continue;
+            const QWidget* widget = control(def.name);
+            QVERIFY2(widget, def.name);
+            QCOMPARE(widget->geometry(), QRect(def.left / 15, def.top / 15, def.width / 15, def.height / 15));
+            const QFontInfo font(widget->font());
+            if (QString::fromLatin1(def.font->face) == QStringLiteral("Arial"))
+                QCOMPARE(font.family(), QStringLiteral("Liberation Sans"));
+            QCOMPARE(widget->font().pointSizeF(), def.font->points);
+            QCOMPARE(font.bold(), def.font->weight >= 700);
+            QCOMPARE(font.underline(), def.font->underline);
+            QVERIFY(!font.italic() && !font.strikeOut());
+        }
+        QCOMPARE(form()->size(), QSize(208, 200));
+        QVERIFY(form()->minimumSize() == form()->maximumSize());
+        QVERIFY(!(form()->windowFlags() & Qt::WindowMaximizeButtonHint));
+        // The pulse figure: every segment drawn, dark on the window's background.
+        const QImage image = form()->grab().toImage();
+        const QColor background = image.pixelColor(205, 5);
+        for (const auto& line : console::form1().lines) {
+            const QPoint mid((line.x1 + line.x2) / 30, (line.y1 + line.y2) / 30);
+            QVERIFY2(image.pixelColor(mid).lightness() < background.lightness() - 100, line.name);
+        }
+    }
+
+    void inputThatRunsNothing_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("text"); // what the edit field shows after
+        QTest::newRow("typing") << "7x" << 0 << "7x";
+        QTest::newRow("Enter after a number") << "12" << int(Qt::Key_Return) << "12";
+        QTest::newRow("Enter after a new text") << "COM3" << int(Qt::Key_Enter) << "COM3";
+        QTest::newRow("Esc in the edit field") << "" << int(Qt::Key_Escape) << "Comm Port";
+    }
+    void inputThatRunsNothing()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, text);
+        startProgram();
+        combo()->setFocus();
+        combo()->lineEdit()->selectAll();
+        if (!typed.isEmpty()) QTest::keyClicks(combo()->lineEdit(), typed);
+        if (key) QTest::keyClick(combo()->lineEdit(), Qt::Key(key));
+        QTest::keyClick(form(), Qt::Key_Escape); // Esc on the window: no cancel button
+        QCOMPARE(combo()->currentText(), text);
+        QCOMPARE(entries(*combo()), oneToFifteen());
+        QVERIFY(form()->isVisible());
+        QVERIFY(log.empty());
+    }
+
+    void eachButtonRunsItsCommandOnce_data()
+    {
+        QTest::addColumn<QString>("listText");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("byKeyboard");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("Start with a picked entry") << "7" << "Command3" << false
+                                                  << QStringList {"CommPort=7", "PortOpen=true", "DTREnable=false"};
+        QTest::newRow("Start with the initial text") << "Comm Port" << "Command3" << false
+                                                    << QStringList {"CommPort=0", "PortOpen=true", "DTREnable=false"};
+        QTest::newRow("Start with typed text") << " 1 2, more" << "Command3" << false
+                                              << QStringList {"CommPort=12", "PortOpen=true", "DTREnable=false"};
+        QTest::newRow("Pulse Out") << "Comm Port" << "Command1" << false
+                                   << QStringList {"DTREnable=true", "Sleep=500", "DTREnable=false"};
+        QTest::newRow("Pulse Out by Space") << "Comm Port" << "Command1" << true
+                                            << QStringList {"DTREnable=true", "Sleep=500", "DTREnable=false"};
+        QTest::newRow("Stop and Close") << "Comm Port" << "Command2" << false
+                                        << QStringList {"PortOpen=false", "exit 0"};
+    }
+    void eachButtonRunsItsCommandOnce()
+    {
+        QFETCH(QString, listText);
+        QFETCH(QString, button);
+        QFETCH(bool, byKeyboard);
+        QFETCH(QStringList, expected);
+        startProgram();
+        const int index = combo()->findText(listText);
+        if (index >= 0)
+            combo()->setCurrentIndex(index);
+        else
+            combo()->setEditText(listText);
+        QWidget* target = control(button.toLatin1().constData());
+        if (byKeyboard) {
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Space);
+        } else {
+            QTest::mouseClick(target, Qt::LeftButton);
+        }
+        QCoreApplication::processEvents();
+        QStringList got;
+        for (const auto& entry : log) got << QString::fromStdString(entry);
+        QCOMPARE(got, expected);
+    }
+
+    void clickDuringAPulseRunsAfterIt()
+    {
+        startProgram();
+        sleep->during = [this] { postClick(control("Command1")); };
+        QTest::mouseClick(control("Command1"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        const Log twoPulses {"DTREnable=true", "Sleep=500", "DTREnable=false",
+                             "DTREnable=true", "Sleep=500", "DTREnable=false"};
+        QCOMPARE(log, twoPulses);
+    }
+
+    void nothingRunsAfterStopAndClose()
+    {
+        startProgram();
+        postClick(control("Command2"));
+        postClick(control("Command3")); // already queued behind Stop and Close
+        postClick(control("Command1"));
+        QCoreApplication::processEvents();
+        QCOMPARE(log, (Log {"PortOpen=false", "exit 0"}));
+        program->tearDown();
+        QCOMPARE(log.back(), std::string("destroyed"));
+    }
+
+    void failingCommandIsReportedAndEndsTheProgram()
+    {
+        startProgram(/*refuseWrite=*/1);
+        combo()->setEditText(QStringLiteral("3"));
+        QTest::mouseClick(control("Command3"), Qt::LeftButton);
+        QTest::mouseClick(control("Command1"), Qt::LeftButton); // after the end: runs nothing
+        QCOMPARE(log, (Log {"CommPort=3", "release", "report 8005", "exit 1"}));
+        QCOMPARE(program->dispatch().exitStatus(), 1);
+    }
+
+    void frameCloseRunsNoCommandAndReleasesThePort()
+    {
+        startProgram();
+        combo()->setEditText(QStringLiteral("1"));
+        QTest::mouseClick(control("Command3"), Qt::LeftButton);
+        log.clear();
+        QVERIFY(form()->close());
+        QVERIFY(log.empty());
+        program->tearDown(); // what the entry does once the last window has gone
+        QCOMPARE(log, (Log {"destroyed"})); // the component goes with the window, and closes its port
+        QVERIFY(!program->dispatch().ended());
+    }
+
+    void entryTooltipsNameTheirDevices()
+    {
+        startProgram();
+        combo()->showPopup();
+        QCOMPARE(combo()->itemData(0, Qt::ToolTipRole).toString(), QStringLiteral("Port 1 opens /dev/ttyUSB0"));
+        QCOMPARE(combo()->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("No device has port number 2 now"));
+        combo()->hidePopup();
+        QCOMPARE(combo()->itemText(0), QStringLiteral("1"));
+    }
+};
+
+QTEST_MAIN(FormTest)
+#include "form_test.moc"

@@ -1,0 +1,96 @@
+#include "platform/linux/sysfs_port_resolver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A /sys/class/tty of our own: a device link where hardware stands behind
+// the tty, and a UART type for the 8250 ports.
+class FakeSysClassTty {
+public:
+    FakeSysClassTty() : root_(fs::temp_directory_path() / ("sysfs-" + std::to_string(::getpid())))
+    {
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "devices" / "platform");
+    }
+    ~FakeSysClassTty() { fs::remove_all(root_); }
+
+    void add(const std::string& name, bool hasDevice, std::optional<int> uartType = std::nullopt)
+    {
+        const fs::path dir = root_ / "class" / name;
+        fs::create_directories(dir);
+        if (hasDevice) fs::create_directory_symlink(root_ / "devices" / "platform", dir / "device");
+        if (uartType) std::ofstream(dir / "type") << *uartType << "\n";
+    }
+    fs::path classTty() const { return root_ / "class"; }
+
+private:
+    fs::path root_;
+};
+
+TEST(SysfsPortResolver, NumbersThePortsPresentInTheirFamilyOrder)
+{
+    FakeSysClassTty sys;
+    sys.add("ttyS0", true, 4);
+    sys.add("ttyS1", true, 0); // registered, no UART behind it
+    sys.add("ttyS2", true, 4);
+    sys.add("ttyS10", true, 4);
+    sys.add("ttyS3", true); // no type file: not a known UART either
+    sys.add("ttyUSB1", true);
+    sys.add("ttyUSB0", true);
+    sys.add("ttyACM0", true);
+    sys.add("ttyAMA10", true);
+    sys.add("ttyAMA2", true);
+    sys.add("rfcomm0", true);
+    sys.add("tty0", false);
+    sys.add("console", false);
+    sys.add("ptmx", false);
+    const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
+
+    const std::pair<int, std::optional<std::string>> rows[] = {
+        {-1, std::nullopt},      {0, std::nullopt},       {1, "/dev/ttyS0"},     {2, "/dev/ttyS2"},
+        {3, "/dev/ttyS10"},      {4, "/dev/ttyUSB0"},     {5, "/dev/ttyUSB1"},   {6, "/dev/ttyACM0"},
+        {7, "/dev/rfcomm0"},     {8, "/dev/ttyAMA2"},     {9, "/dev/ttyAMA10"},  {10, std::nullopt},
+    };
+    for (const auto& [number, device] : rows) EXPECT_EQ(resolver.deviceFor(number), device) << "port " << number;
+    EXPECT_EQ(platform::describePresentPorts(resolver),
+              "Ports present now: 1 = /dev/ttyS0, 2 = /dev/ttyS2, 3 = /dev/ttyS10, 4 = /dev/ttyUSB0, "
+              "5 = /dev/ttyUSB1, 6 = /dev/ttyACM0, 7 = /dev/rfcomm0, 8 = /dev/ttyAMA2, 9 = /dev/ttyAMA10.");
+}
+
+TEST(SysfsPortResolver, LaptopWithOneUsbAdapterMakesItPortOne)
+{
+    FakeSysClassTty sys;
+    sys.add("ttyS0", true, 0);
+    sys.add("ttyS1", true, 0);
+    sys.add("ttyUSB0", true);
+    const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
+    EXPECT_EQ(resolver.deviceFor(1), "/dev/ttyUSB0");
+    EXPECT_EQ(resolver.deviceFor(2), std::nullopt);
+}
+
+TEST(SysfsPortResolver, NoTreeMeansNoPorts)
+{
+    const platform::SysfsPortResolver resolver("/nonexistent/class/tty", "/dev");
+    EXPECT_EQ(resolver.deviceFor(1), std::nullopt);
+    EXPECT_EQ(platform::describePresentPorts(resolver), "No serial port is present now.");
+}
+
+TEST(NaturalOrder, ComparesDigitRunsByValue)
+{
+    const std::tuple<const char*, const char*, bool> rows[] = {
+        {"ttyAMA2", "ttyAMA10", true}, {"ttyAMA10", "ttyAMA2", false}, {"ttyAMA02", "ttyAMA10", true},
+        {"tty1", "tty1", false},       {"tty", "tty0", true},          {"ttyX9", "ttyY1", true},
+    };
+    for (const auto& [a, b, less] : rows) EXPECT_EQ(platform::naturalLess(a, b), less) << a << " < " << b;
+}
+
+} // namespace
