@@ -20,7 +20,9 @@ private:
     std::string description_;
 };
 
-// The reading's one failure; the same number the original runtime gave it.
+// Error numbers are stable: the manual lists each one with its cause and fix,
+// and users search for them, so a number never changes meaning once released.
+// The reading's one failure:
 inline constexpr int kOverflowError = 6;
 inline constexpr int kOutOfMemoryError = 7;
 inline constexpr int kInternalError = 51;

@@ -1,7 +1,9 @@
+#include "failing_allocation.h"
 #include "platform/common/handler_dispatch.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -53,6 +55,34 @@ TEST(HandlerDispatch, StopsErrorsAtTheBoundaryAndEndsTheProgram)
         EXPECT_EQ(log.back() == "later", c.laterHandlerRuns) << c.name;
         EXPECT_EQ(dispatch.exitStatus(), c.expected.empty() || c.expected.back() != "exit 1" ? 0 : 1) << c.name;
     }
+}
+
+// Nothing can be allocated any more when the handler fails for lack of
+// memory: the report must still come, with the port released first.
+TEST(HandlerDispatchDeathTest, OutOfMemoryIsReportedWhenNothingMoreCanBeAllocated)
+{
+    const auto outOfMemory = [](auto makeFailure) {
+        int released = 0, reported = 0, status = -1;
+        class NumberReporter : public platform::ErrorReporter {
+        public:
+            explicit NumberReporter(int& number) : number_(number) {}
+            void report(const console::UntrappedError& e) override { number_ = e.number(); }
+
+        private:
+            int& number_;
+        } reporter(reported);
+        platform::HandlerDispatch dispatch(reporter, [&] { ++released; }, [&](int s) { status = s; });
+        const std::function<void()> handler = makeFailure;
+        {
+            FailingAllocation exhausted;
+            dispatch.run(handler);
+        }
+        std::_Exit(released == 1 && status == 1 && reported == console::kOutOfMemoryError ? 0 : 2);
+    };
+    EXPECT_EXIT(outOfMemory([] { throw std::bad_alloc(); }), ::testing::ExitedWithCode(0), "") << "bad_alloc";
+    const std::runtime_error fault("a fault"); // made while memory lasts
+    EXPECT_EXIT(outOfMemory([fault] { throw fault; }), ::testing::ExitedWithCode(0), "")
+        << "an exception whose text can no longer be built";
 }
 
 } // namespace

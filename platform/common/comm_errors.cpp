@@ -13,8 +13,8 @@ struct CommFaultRow {
     const char* text;
 };
 
-// Numbers below 8010 are the ones the original component used for the same
-// refusal; the rest are ours and stay fixed once released.
+// The numbers are stable and listed in the manual: a user who meets one can
+// look it up, so none is ever reused for another cause.
 constexpr CommFaultRow kCommFaults[] = {
     {CommFault::PortOpenNow, 8000,
      "Operation not valid while the port is opened: port {port} ({device}) is open, "

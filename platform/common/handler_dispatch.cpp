@@ -1,12 +1,15 @@
 #include "handler_dispatch.h"
 
 #include <new>
+#include <optional>
 
 namespace platform {
 
 HandlerDispatch::HandlerDispatch(ErrorReporter& reporter, std::function<void()> releasePort,
                                  std::function<void(int)> exitProgram)
-    : reporter_(reporter), releasePort_(std::move(releasePort)), exitProgram_(std::move(exitProgram))
+    : reporter_(reporter), releasePort_(std::move(releasePort)), exitProgram_(std::move(exitProgram)),
+      outOfMemory_(console::kOutOfMemoryError, "Out of memory."),
+      internalError_(console::kInternalError, "Internal error.")
 {
 }
 
@@ -18,11 +21,17 @@ void HandlerDispatch::run(const std::function<void()>& handler) noexcept
     } catch (const console::UntrappedError& error) {
         fail(error);
     } catch (const std::bad_alloc&) {
-        fail(console::UntrappedError(console::kOutOfMemoryError, "Out of memory."));
+        fail(outOfMemory_);
     } catch (const std::exception& e) {
-        fail(console::UntrappedError(console::kInternalError, std::string("Internal error: ") + e.what()));
+        // Describing it takes memory; where there is none left, that is the error to report.
+        std::optional<console::UntrappedError> described;
+        try {
+            described.emplace(console::kInternalError, std::string("Internal error: ") + e.what());
+        } catch (...) {
+        }
+        fail(described ? *described : outOfMemory_);
     } catch (...) {
-        fail(console::UntrappedError(console::kInternalError, "Internal error."));
+        fail(internalError_);
     }
 }
 

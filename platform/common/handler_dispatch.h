@@ -34,6 +34,9 @@ private:
     ErrorReporter& reporter_;
     std::function<void()> releasePort_;
     std::function<void(int)> exitProgram_;
+    // Made beforehand: when memory runs out, the report must not need any.
+    const console::UntrappedError outOfMemory_;
+    const console::UntrappedError internalError_;
     bool ended_ = false;
     int exitStatus_ = 0;
 };

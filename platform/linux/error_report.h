@@ -2,7 +2,8 @@
 
 #include "platform/common/error_reporter.h"
 
-class QWidget;
+#include <QPointer>
+#include <QWidget>
 
 namespace platform {
 
@@ -14,7 +15,7 @@ public:
     void report(const console::UntrappedError& error) override;
 
 private:
-    QWidget* parent_;
+    QPointer<QWidget> parent_; // null once the window has gone: the box then stands alone
 };
 
 } // namespace platform

@@ -9,7 +9,8 @@ namespace {
 
 bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 
-bool isDigits(const std::string& s) { return !s.empty() && std::all_of(s.begin(), s.end(), ::isdigit); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; } // any byte, signed or not
+bool isDigits(const std::string& s) { return !s.empty() && std::all_of(s.begin(), s.end(), isDigit); }
 
 // 8250 ports that the kernel registers without hardware behind them report
 // UART type 0 (unknown); they can never be opened usefully.
@@ -34,10 +35,10 @@ bool naturalLess(const std::string& a, const std::string& b)
 {
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-        if (::isdigit(static_cast<unsigned char>(a[i])) && ::isdigit(static_cast<unsigned char>(b[j]))) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
             std::size_t ie = i, je = j;
-            while (ie < a.size() && ::isdigit(static_cast<unsigned char>(a[ie]))) ++ie;
-            while (je < b.size() && ::isdigit(static_cast<unsigned char>(b[je]))) ++je;
+            while (ie < a.size() && isDigit(a[ie])) ++ie;
+            while (je < b.size() && isDigit(b[je])) ++je;
             // Compare by value without converting: strip leading zeros, then length, then digits.
             auto is = a.find_first_not_of('0', i), js = b.find_first_not_of('0', j);
             is = std::min(is, ie);
@@ -64,13 +65,17 @@ SysfsPortResolver::SysfsPortResolver(std::filesystem::path sysClassTty, std::str
 std::vector<std::string> SysfsPortResolver::deviceNames() const
 {
     std::vector<std::string> names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(sysClassTty_, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code walkError;
+    for (std::filesystem::directory_iterator it(sysClassTty_, walkError), end; !walkError && it != end;
+         it.increment(walkError)) {
         const auto& entry = it->path();
         const std::string name = entry.filename().string();
         // Only ttys with hardware behind them have a device link; virtual
-        // consoles, ptmx and the like have none.
-        if (!std::filesystem::exists(entry / "device", ec)) continue;
+        // consoles, ptmx and the like have none. An entry we cannot read is
+        // skipped; it must not end the walk, or every port after it would
+        // get another number.
+        std::error_code entryError;
+        if (!std::filesystem::exists(entry / "device", entryError)) continue;
         if (familyRank(name) == 0 && !isKnownUart(entry)) continue;
         names.push_back(name);
     }

@@ -266,6 +266,23 @@ private slots:
         QVERIFY(!program->dispatch().ended());
     }
 
+    void errorReportAfterTheWindowHasGone()
+    {
+        // The real message box this time, closed as soon as it shows.
+        log.clear();
+        sleep = std::make_unique<RecordingSleep>(log);
+        program = std::make_unique<platform::Program>(platform::ProgramParts {
+            resolver, std::make_unique<RecordingComponent>(log), *sleep, nullptr,
+            [this](int status) { log.push_back("exit " + std::to_string(status)); }});
+        program->start();
+        program->tearDown();
+        QTimer::singleShot(0, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        });
+        program->dispatch().run([] { throw console::UntrappedError(8017, "Device gone."); });
+        QCOMPARE(log.back(), std::string("exit 1"));
+    }
+
     void entryTooltipsNameTheirDevices()
     {
         startProgram();

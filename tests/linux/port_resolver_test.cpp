@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -29,6 +30,14 @@ public:
         fs::create_directories(dir);
         if (hasDevice) fs::create_directory_symlink(root_ / "devices" / "platform", dir / "device");
         if (uartType) std::ofstream(dir / "type") << *uartType << "\n";
+    }
+    // An entry whose device link cannot be followed (a loop): stat fails with
+    // ELOOP, an error rather than "not there".
+    void addUnreadable(const std::string& name)
+    {
+        const fs::path dir = root_ / "class" / name;
+        fs::create_directories(dir);
+        fs::create_symlink(dir / "device", dir / "device");
     }
     fs::path classTty() const { return root_ / "class"; }
 
@@ -75,6 +84,21 @@ TEST(SysfsPortResolver, LaptopWithOneUsbAdapterMakesItPortOne)
     const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
     EXPECT_EQ(resolver.deviceFor(1), "/dev/ttyUSB0");
     EXPECT_EQ(resolver.deviceFor(2), std::nullopt);
+}
+
+TEST(SysfsPortResolver, AnEntryItCannotReadIsSkippedAndTheScanGoesOn)
+{
+    // Interleaved, so that whatever order the directory lists them in, an
+    // unreadable entry comes before some readable ones.
+    FakeSysClassTty sys;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 10; ++i) {
+        sys.add("ttyUSB" + std::to_string(i), true);
+        sys.addUnreadable("ttyBAD" + std::to_string(i));
+        expected.push_back("ttyUSB" + std::to_string(i));
+    }
+    const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
+    EXPECT_EQ(resolver.deviceNames(), expected);
 }
 
 TEST(SysfsPortResolver, NoTreeMeansNoPorts)
