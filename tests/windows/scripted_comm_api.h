@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,61 +21,54 @@ public:
 
     DWORD createFile(const std::wstring& path, HANDLE& handle) override
     {
-        log.push_back("CreateFile " + platform::narrow(path));
-        if (const DWORD error = failure("CreateFile")) return error;
-        handle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x100 + openHandles++));
-        return 0;
+        handle = reinterpret_cast<HANDLE>(std::uintptr_t {0x100});
+        const DWORD error = call("CreateFile", ' ' + platform::narrow(path));
+        openHandles += error ? 0 : 1;
+        return error;
     }
-    DWORD setupComm(HANDLE, DWORD inQueue, DWORD outQueue) override
+    DWORD setupComm(HANDLE, DWORD in, DWORD out) override
     {
-        log.push_back("SetupComm " + std::to_string(inQueue) + " " + std::to_string(outQueue));
-        return failure("SetupComm");
+        std::ostringstream sizes;
+        sizes << ' ' << in << ' ' << out;
+        return call("SetupComm", sizes.str());
     }
     DWORD getCommState(HANDLE, DCB& dcb) override
     {
-        log.push_back("GetCommState");
-        // What a driver may hand over: another program's settings, with flow control.
+        // Another program's settings, flow control and line handshakes on.
         dcb.BaudRate = 115200;
         dcb.fOutxCtsFlow = dcb.fOutX = dcb.fInX = TRUE;
         dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
         dcb.fRtsControl = RTS_CONTROL_TOGGLE;
-        return failure("GetCommState");
+        return call("GetCommState");
     }
-    DWORD setCommState(HANDLE, const DCB& dcb) override
+    DWORD setCommState(HANDLE, const DCB& d) override
     {
-        log.push_back("SetCommState " + describe(dcb));
-        return failure("SetCommState");
+        // "9600 8N1 lines ours ?": no flow control, DTR and RTS left to us.
+        std::ostringstream settings;
+        settings << ' ' << d.BaudRate << ' ' << int {d.ByteSize} << (d.Parity == NOPARITY ? 'N' : 'P')
+                 << (d.StopBits == ONESTOPBIT ? '1' : '2');
+        if (d.fOutxCtsFlow || d.fOutxDsrFlow || d.fOutX || d.fInX || d.fDsrSensitivity || d.fParity) settings << " flow";
+        if (d.fDtrControl == DTR_CONTROL_DISABLE && d.fRtsControl == RTS_CONTROL_DISABLE) settings << " lines ours";
+        settings << ' ' << d.ErrorChar;
+        return call("SetCommState", settings.str());
     }
     DWORD escapeCommFunction(HANDLE, DWORD function) override
     {
-        static const std::map<DWORD, std::string> names = {
-            {SETDTR, "SETDTR"}, {CLRDTR, "CLRDTR"}, {SETRTS, "SETRTS"}, {CLRRTS, "CLRRTS"}};
-        const std::string& name = names.at(function);
-        log.push_back(name);
-        return failure(name);
+        const std::map<DWORD, std::string> names = {{SETDTR, "SETDTR"}, {CLRDTR, "CLRDTR"}, {CLRRTS, "CLRRTS"}};
+        return call(names.at(function));
     }
     void closeHandle(HANDLE) override
     {
-        log.push_back("CloseHandle");
+        call("CloseHandle");
         --openHandles;
     }
 
-    // "9600 8N1 flow=none dtr=off rts=off replace=?"
-    static std::string describe(const DCB& dcb)
-    {
-        const bool flow = dcb.fOutxCtsFlow || dcb.fOutxDsrFlow || dcb.fOutX || dcb.fInX || dcb.fDsrSensitivity;
-        const char parity = dcb.Parity == NOPARITY && !dcb.fParity ? 'N' : 'P';
-        return std::to_string(dcb.BaudRate) + " " + std::to_string(dcb.ByteSize) + parity
-               + (dcb.StopBits == ONESTOPBIT ? "1" : "2") + " flow=" + (flow ? "some" : "none")
-               + " dtr=" + (dcb.fDtrControl == DTR_CONTROL_DISABLE ? "off" : "driver")
-               + " rts=" + (dcb.fRtsControl == RTS_CONTROL_DISABLE ? "off" : "driver")
-               + " replace=" + std::string(1, dcb.ErrorChar);
-    }
-
 private:
-    DWORD failure(const std::string& call) const
+    DWORD call(const std::string& name, const std::string& arguments = {})
     {
-        const auto it = failing.find(call);
+        log.push_back(name);
+        log.back().append(arguments);
+        const auto it = failing.find(name);
         return it == failing.end() ? 0 : it->second;
     }
 };

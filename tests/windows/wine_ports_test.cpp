@@ -3,16 +3,13 @@
 // with no device behind it, and a number with no port at all. COM1 is never
 // opened: on the host it is the machine's own UART, often its console.
 
-#include "console/untrapped_error.h"
+#include "refusal.h"
 #include "platform/windows/com_ports.h"
 #include "platform/windows/serial_component.h"
-#include "platform/windows/text.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include <windows.h>
 
@@ -25,12 +22,7 @@ constexpr int kAbsentPort = DTR_ABSENT_PORT;
 constexpr int kUnmappedPort = DTR_UNMAPPED_PORT;
 static_assert(kPtyPort != 1 && kAbsentPort != 1 && kUnmappedPort != 1, "COM1 is the host's own UART");
 
-// Whether COMn is a device here at all, found without opening it.
-bool comDeviceExists(int port)
-{
-    wchar_t target[512];
-    return QueryDosDeviceW((L"COM" + std::to_wstring(port)).c_str(), target, 512) != 0;
-}
+std::string named(int port) { return "port " + std::to_string(port) + " (COM" + std::to_string(port) + ")"; }
 
 DWORD handleCount()
 {
@@ -39,92 +31,53 @@ DWORD handleCount()
     return count;
 }
 
-std::string portText(int port) { return "port " + std::to_string(port) + " (COM" + std::to_string(port) + ")"; }
-
-std::string endsWithMessage(DWORD error)
-{
-    std::string message = platform::systemMessage(error);
-    return message.back() == '.' ? message : message + ".";
-}
-
-struct Case {
-    const char* name;
-    int port;
-    std::function<void(SerialComponent& comm)> steps;
-    int number; // 0: nothing refused
-    std::vector<std::string> mentions;
-};
-
 TEST(WineComPorts, PinnedPortsOpenOrRefuseAsTheSystemSays)
 {
-    ASSERT_TRUE(comDeviceExists(kPtyPort) && comDeviceExists(kAbsentPort)) << "the suite's COM pins are missing";
-    const auto open = [](SerialComponent& c) { c.setPortOpen(true); };
-    const Case cases[] = {
-        {"pseudo-terminal: opens and closes", kPtyPort,
-         [&](auto& c) {
-             open(c);
-             EXPECT_TRUE(c.portOpen());
-             c.setPortOpen(false);
-         },
-         0, {}},
+    const std::tuple<const char*, int, std::function<void(SerialComponent&)>, int, std::string> cases[] = {
+        {"pseudo-terminal: opens and closes", kPtyPort, [](auto& c) { c.setPortOpen(true); c.setPortOpen(false); }, 0, ""},
         {"pseudo-terminal: Pulse Out finds no DTR line", kPtyPort,
-         [&](auto& c) {
-             open(c);
-             c.setDTREnable(true);
-         },
-         8015, {"No DTR line: " + portText(kPtyPort), endsWithMessage(ERROR_NOT_SUPPORTED)}},
+         [](auto& c) { c.setPortOpen(true); c.setDTREnable(true); }, 8015,
+         "No DTR line: " + named(kPtyPort) + " has no modem-control lines, so DTR cannot be set."
+             + closingMessage(ERROR_NOT_SUPPORTED)},
         {"pseudo-terminal: Start's DTR low finds none either", kPtyPort,
-         [&](auto& c) {
-             open(c);
-             c.setDTREnable(false);
-         },
-         8015, {"No DTR line: " + portText(kPtyPort)}},
-        {"pinned to a path with no device: opens, then its settings cannot be read", kAbsentPort, open, 8014,
-         {"Could not open " + portText(kAbsentPort) + ": GetCommState failed with error 1.",
-          endsWithMessage(ERROR_INVALID_FUNCTION)}},
+         [](auto& c) { c.setPortOpen(true); c.setDTREnable(false); }, 8015, "No DTR line: " + named(kPtyPort)},
+        {"a path with no device: opens, then its settings cannot be read", kAbsentPort,
+         [](auto& c) { c.setPortOpen(true); }, 8014,
+         "Could not open " + named(kAbsentPort) + ": GetCommState failed with error 1." + closingMessage(1)},
     };
     const platform::ComPortResolver resolver;
-    for (const auto& c : cases) {
+    for (const auto& [name, port, steps, number, text] : cases) {
         const DWORD handlesBefore = handleCount();
         SerialComponent comm(resolver);
-        comm.setCommPort(static_cast<std::int16_t>(c.port));
-        int number = 0;
-        try {
-            c.steps(comm);
-        } catch (const console::UntrappedError& e) {
-            number = e.number();
-            for (const auto& mention : c.mentions)
-                EXPECT_NE(e.description().find(mention), std::string::npos) << c.name << ": " << e.description();
-        }
-        EXPECT_EQ(number, c.number) << c.name;
-        // Whatever was refused, nothing stays held once the component lets go,
-        // and the port can be opened again at once.
+        comm.setCommPort(static_cast<std::int16_t>(port));
+        const Refusal refusal = refusalOf([&] { steps(comm); });
+        EXPECT_EQ(refusal.number, number) << name << ": " << refusal.text;
+        EXPECT_TRUE(refusal.mentions(text)) << name << ": " << refusal.text;
+        // Whatever was refused, nothing stays held once the component lets
+        // go, and the port opens again at once.
         comm.release();
-        EXPECT_EQ(handleCount(), handlesBefore) << c.name;
+        EXPECT_EQ(handleCount(), handlesBefore) << name;
         SerialComponent next(resolver);
         next.setCommPort(static_cast<std::int16_t>(kPtyPort));
-        EXPECT_NO_THROW(next.setPortOpen(true)) << c.name;
+        EXPECT_NO_THROW(next.setPortOpen(true)) << name;
     }
 }
 
 TEST(WineComPorts, PortWithNoDeviceIsRefusedListingThePortsPresent)
 {
-    if (comDeviceExists(kUnmappedPort)) GTEST_SKIP() << "COM" << kUnmappedPort << " is a device here; not opening it";
+    wchar_t target[512];
+    if (QueryDosDeviceW((L"COM" + std::to_wstring(kUnmappedPort)).c_str(), target, 512))
+        GTEST_SKIP() << "COM" << kUnmappedPort << " is a device here; not opening it";
     const platform::ComPortResolver resolver;
     SerialComponent comm(resolver);
     comm.setCommPort(static_cast<std::int16_t>(kUnmappedPort));
-    try {
-        comm.setPortOpen(true);
-        FAIL() << "not refused";
-    } catch (const console::UntrappedError& e) {
-        const std::string& text = e.description();
-        EXPECT_EQ(e.number(), 8013) << text;
-        for (const auto& mention : {"No device for " + portText(kUnmappedPort) + ". Ports present now: ",
-                                    std::to_string(kPtyPort) + " = COM" + std::to_string(kPtyPort) + " (\\Device\\Serial",
-                                    std::to_string(kAbsentPort) + " = COM" + std::to_string(kAbsentPort) + " (",
-                                    endsWithMessage(ERROR_FILE_NOT_FOUND)})
-            EXPECT_NE(text.find(mention), std::string::npos) << mention << " in " << text;
-    }
+    const Refusal refusal = refusalOf([&] { comm.setPortOpen(true); });
+    EXPECT_EQ(refusal.number, 8013) << refusal.text;
+    for (const auto& part : {"No device for " + named(kUnmappedPort) + ". Ports present now: ",
+                             std::to_string(kPtyPort) + " = COM" + std::to_string(kPtyPort) + " (\\Device\\Serial",
+                             std::to_string(kAbsentPort) + " = COM" + std::to_string(kAbsentPort) + " (",
+                             closingMessage(ERROR_FILE_NOT_FOUND)})
+        EXPECT_TRUE(refusal.mentions(part)) << part << " in " << refusal.text;
     EXPECT_FALSE(comm.portOpen());
 }
 
