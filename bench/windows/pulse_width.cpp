@@ -5,6 +5,7 @@
 //
 //   pulse_width [N]      N pulses of each (default 20)
 
+#include "bench/pulse_figures.h"
 #include "console/port_commands.h"
 #include "platform/windows/system_sleep.h"
 
@@ -32,19 +33,6 @@ public:
     void setDTREnable(bool enable) override { (enable ? raised : lowered) = counterNow(); }
 };
 
-struct Figures {
-    double min, median, p99, max;
-};
-
-Figures figures(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const auto at = [&](double q) {
-        return values[static_cast<std::size_t>(q * static_cast<double>(values.size() - 1) + 0.5)];
-    };
-    return {values.front(), at(0.5), at(0.99), values.back()};
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -67,14 +55,10 @@ int main(int argc, char** argv)
         Sleep(console::kPulseMilliseconds);
         plain.push_back(micros(counterNow() - before) - kAsked);
     }
-    const Figures a = figures(pulse), b = figures(plain);
+    const PulseFigures a = pulseFigures(pulse), b = pulseFigures(plain);
     std::printf("overshoot of the high time over 500 ms, %d pulses, microseconds\n", n);
     std::printf("sleep service: %s\n", sleep.highResolution() ? "high-resolution waitable timer"
                                                               : "waitable timer with a 1 ms tick");
-    std::printf("%-8s %14s %14s\n", "", "Pulse Out", "Sleep(500)");
-    std::printf("%-8s %14.1f %14.1f\n", "min", a.min, b.min);
-    std::printf("%-8s %14.1f %14.1f\n", "median", a.median, b.median);
-    std::printf("%-8s %14.1f %14.1f\n", "p99", a.p99, b.p99);
-    std::printf("%-8s %14.1f %14.1f\n", "max", a.max, b.max);
+    printPulseFigures("Pulse Out", a, "Sleep(500)", b);
     return a.min < 0.0 ? 1 : 0; // shorter than asked is a fault
 }
