@@ -20,7 +20,8 @@ private:
     std::string description_;
 };
 
-// The reading's one failure; the same number the original runtime gave it.
+// The reading's one failure, with the number an overflow has long had, so a
+// user who searches for it finds the usual meaning.
 inline constexpr int kOverflowError = 6;
 inline constexpr int kOutOfMemoryError = 7;
 inline constexpr int kInternalError = 51;

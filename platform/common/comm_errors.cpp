@@ -13,8 +13,9 @@ struct CommFaultRow {
     const char* text;
 };
 
-// Numbers below 8010 are the ones the original component used for the same
-// refusal; the rest are ours and stay fixed once released.
+// Numbers below 8010 are the long-standing numbers of these refusals, which
+// users may already know and search for; the rest are ours and stay fixed once
+// released.
 constexpr CommFaultRow kCommFaults[] = {
     {CommFault::PortOpenNow, 8000,
      "Operation not valid while the port is opened: port {port} ({device}) is open, "
