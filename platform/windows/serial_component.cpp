@@ -102,9 +102,14 @@ void SerialComponent::open()
     HANDLE handle = INVALID_HANDLE_VALUE;
     if (const DWORD error = api_.createFile(comDevicePath(commPort_), handle))
         throw commCallError(CommStage::Open, "CreateFile", error, commPort_, *device, resolver_);
-    const auto refuse = [&](const char* call, DWORD error) {
-        api_.closeHandle(handle);
-        return commCallError(CommStage::Settings, call, error, commPort_, *device, resolver_);
+    handle_ = handle;
+    device_ = *device;
+    // A later step that fails lets the port go (lines lowered, handle
+    // closed) before the error names the step.
+    const auto refuse = [this](const char* call, DWORD error) {
+        const auto failure = commCallError(CommStage::Settings, call, error, commPort_, device_, resolver_);
+        release();
+        return failure;
     };
     // The queue sizes are only advice to the driver, and nothing is ever sent
     // or read: a driver that refuses them still serves DTR.
@@ -114,25 +119,12 @@ void SerialComponent::open()
     if (const DWORD error = api_.getCommState(handle, dcb)) throw refuse("GetCommState", error);
     applySettings(dcb, settings_);
     if (const DWORD error = api_.setCommState(handle, dcb)) throw refuse("SetCommState", error);
-    handle_ = handle;
-    device_ = *device;
-    applyLinesAfterOpen();
-}
-
-void SerialComponent::applyLinesAfterOpen()
-{
     // A device without modem-control lines (a pseudo-terminal under Wine)
     // still opens: the next DTR write says it has no DTR line.
-    const auto set = [this](DWORD function) {
-        const DWORD error = api_.escapeCommFunction(handle_, function);
-        if (error == 0 || error == ERROR_NOT_SUPPORTED) return;
-        const auto failure =
-            commCallError(CommStage::Settings, escapeCall(function), error, commPort_, device_, resolver_);
-        release();
-        throw failure;
-    };
-    set(settings_.rtsEnable ? SETRTS : CLRRTS);
-    set(dtrEnable_ ? SETDTR : CLRDTR);
+    for (const DWORD function : {settings_.rtsEnable ? SETRTS : CLRRTS, dtrEnable_ ? SETDTR : CLRDTR}) {
+        const DWORD error = api_.escapeCommFunction(handle, function);
+        if (error != 0 && error != ERROR_NOT_SUPPORTED) throw refuse(escapeCall(function), error);
+    }
 }
 
 } // namespace platform

@@ -50,7 +50,6 @@ public:
 
 private:
     void open();
-    void applyLinesAfterOpen();
 
     const PortResolver& resolver_;
     CommApi& api_;
