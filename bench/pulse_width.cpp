@@ -4,6 +4,7 @@
 //
 //   pulse_width [N]      N pulses of each (default 20)
 
+#include "bench/pulse_figures.h"
 #include "console/port_commands.h"
 #include "platform/linux/system_sleep.h"
 
@@ -26,17 +27,6 @@ public:
     void setDTREnable(bool enable) override { (enable ? raised : lowered) = Clock::now(); }
 };
 
-struct Figures {
-    double min, median, p99, max;
-};
-
-Figures figures(std::vector<double> us)
-{
-    std::sort(us.begin(), us.end());
-    const auto at = [&](double q) { return us[static_cast<std::size_t>(q * static_cast<double>(us.size() - 1) + 0.5)]; };
-    return {us.front(), at(0.5), at(0.99), us.back()};
-}
-
 double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
 } // namespace
@@ -54,12 +44,8 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         plain.push_back(micros(Clock::now() - before));
     }
-    const Figures a = figures(pulse), b = figures(plain);
+    const PulseFigures a = pulseFigures(pulse), b = pulseFigures(plain);
     std::printf("high time over %d pulses, microseconds\n", n);
-    std::printf("%-8s %14s %14s\n", "", "Pulse Out", "sleep_for");
-    std::printf("%-8s %14.1f %14.1f\n", "min", a.min, b.min);
-    std::printf("%-8s %14.1f %14.1f\n", "median", a.median, b.median);
-    std::printf("%-8s %14.1f %14.1f\n", "p99", a.p99, b.p99);
-    std::printf("%-8s %14.1f %14.1f\n", "max", a.max, b.max);
+    printPulseFigures("Pulse Out", a, "sleep_for", b);
     return a.min < 500000.0 ? 1 : 0; // shorter than asked is a fault
 }

@@ -1,27 +1,130 @@
 #include "serial_component.h"
 
+#include "comm_api.h"
+#include "comm_error_mapping.h"
+#include "com_ports.h"
 #include "platform/common/comm_errors.h"
 
 namespace platform {
+namespace {
 
-// Placeholder until the Win32 communications code lands: refuses every open.
-SerialComponent::SerialComponent(const PortResolver& resolver) : resolver_(resolver) {}
+// The stored settings over what the driver reports, so fields the program
+// has no setting for (XON/XOFF limits and characters) keep the driver's values.
+void applySettings(DCB& dcb, const CommSettings& settings)
+{
+    dcb.BaudRate = settings.baudRate;
+    dcb.ByteSize = settings.dataBits;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    // The lines are ours to set, never the driver's handshake.
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fErrorChar = TRUE; // replaces bytes with parity errors; none arrive with parity off
+    dcb.ErrorChar = settings.parityReplace;
+}
+
+// The call named in an error text.
+const char* escapeCall(DWORD function)
+{
+    switch (function) {
+    case SETDTR: return "EscapeCommFunction(SETDTR)";
+    case CLRDTR: return "EscapeCommFunction(CLRDTR)";
+    case SETRTS: return "EscapeCommFunction(SETRTS)";
+    default: return "EscapeCommFunction(CLRRTS)";
+    }
+}
+
+} // namespace
+
+SerialComponent::SerialComponent(const PortResolver& resolver) : SerialComponent(resolver, systemCommApi()) {}
+
+SerialComponent::SerialComponent(const PortResolver& resolver, CommApi& api) : resolver_(resolver), api_(api) {}
+
 SerialComponent::~SerialComponent() { release(); }
+
 bool SerialComponent::portOpen() const { return handle_ != nullptr; }
-void SerialComponent::release() noexcept { handle_ = nullptr; }
+
+void SerialComponent::release() noexcept
+{
+    if (!handle_) return;
+    // Some drivers, and Wine, leave the lines where they were at CloseHandle:
+    // lower them first. Failures here change nothing, the port goes anyway.
+    api_.escapeCommFunction(handle_, CLRDTR);
+    api_.escapeCommFunction(handle_, CLRRTS);
+    api_.closeHandle(handle_);
+    handle_ = nullptr;
+    device_.clear();
+}
 
 void SerialComponent::setCommPort(std::int16_t port)
 {
+    if (portOpen()) throw commError(CommFault::PortOpenNow, commPort_, device_);
     if (port < 1) throw commError(CommFault::InvalidPortNumber, port, {});
     commPort_ = port;
 }
 
 void SerialComponent::setPortOpen(bool open)
 {
-    if (open) throw commError(CommFault::OpenFailed, commPort_, "COM" + std::to_string(commPort_), "not built yet");
-    release();
+    if (open)
+        this->open();
+    else
+        release();
 }
 
-void SerialComponent::setDTREnable(bool enable) { dtrEnable_ = enable; }
+void SerialComponent::setDTREnable(bool enable)
+{
+    dtrEnable_ = enable;
+    if (!portOpen()) return;
+    const DWORD function = enable ? SETDTR : CLRDTR;
+    const DWORD error = api_.escapeCommFunction(handle_, function);
+    if (error == 0) return;
+    const auto failure = commCallError(CommStage::DtrWrite, escapeCall(function), error, commPort_, device_, resolver_);
+    // A device that went away is let go before the error is reported.
+    if (commFaultFor(error, CommStage::DtrWrite) == CommFault::DeviceGone) release();
+    throw failure;
+}
+
+void SerialComponent::open()
+{
+    if (portOpen()) throw commError(CommFault::AlreadyOpen, commPort_, device_);
+    const auto device = resolver_.deviceFor(commPort_);
+    if (!device) throw commError(CommFault::NoDevice, commPort_, {}, describePresentPorts(resolver_));
+
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (const DWORD error = api_.createFile(comDevicePath(commPort_), handle))
+        throw commCallError(CommStage::Open, "CreateFile", error, commPort_, *device, resolver_);
+    handle_ = handle;
+    device_ = *device;
+    // A later step that fails lets the port go (lines lowered, handle
+    // closed) before the error names the step.
+    const auto refuse = [this](const char* call, DWORD error) {
+        const auto failure = commCallError(CommStage::Settings, call, error, commPort_, device_, resolver_);
+        release();
+        return failure;
+    };
+    // The queue sizes are only advice to the driver, and nothing is ever sent
+    // or read: a driver that refuses them still serves DTR.
+    api_.setupComm(handle, settings_.inBufferSize, settings_.outBufferSize);
+    DCB dcb {};
+    dcb.DCBlength = sizeof dcb;
+    if (const DWORD error = api_.getCommState(handle, dcb)) throw refuse("GetCommState", error);
+    applySettings(dcb, settings_);
+    if (const DWORD error = api_.setCommState(handle, dcb)) throw refuse("SetCommState", error);
+    // A device without modem-control lines (a pseudo-terminal under Wine)
+    // still opens: the next DTR write says it has no DTR line.
+    for (const DWORD function : {settings_.rtsEnable ? SETRTS : CLRRTS, dtrEnable_ ? SETDTR : CLRDTR}) {
+        const DWORD error = api_.escapeCommFunction(handle, function);
+        if (error != 0 && error != ERROR_NOT_SUPPORTED) throw refuse(escapeCall(function), error);
+    }
+}
 
 } // namespace platform

@@ -8,13 +8,30 @@
 
 namespace platform {
 
+class CommApi;
+
+// The component's stored settings. The program never changes them.
+struct CommSettings {
+    unsigned long baudRate = 9600;
+    unsigned char dataBits = 8;
+    // No parity, one stop bit, no flow control of any kind: the program only
+    // drives DTR, and a handshake line must not hold anything up.
+    unsigned long inBufferSize = 1024;
+    unsigned long outBufferSize = 512; // kept for completeness: nothing is ever sent
+    char parityReplace = '?';          // likewise: nothing is ever read
+    // Held low while open: a line that keys a transmitter or resets a board
+    // must not be left asserted.
+    bool rtsEnable = false;
+};
+
 // The serial communications component hosted on the window as MSComm1, on
 // the Win32 communications API. Holds the port number, the open state and
 // the DTR level. Refused writes throw console::UntrappedError (see
-// platform/common/comm_errors.h).
+// platform/common/comm_errors.h and comm_error_mapping.h).
 class SerialComponent : public HostedComponent {
 public:
     explicit SerialComponent(const PortResolver& resolver);
+    SerialComponent(const PortResolver& resolver, CommApi& api);
     ~SerialComponent() override; // closes the port
     SerialComponent(const SerialComponent&) = delete;
     SerialComponent& operator=(const SerialComponent&) = delete;
@@ -26,14 +43,20 @@ public:
     std::int16_t commPort() const { return commPort_; }
     bool portOpen() const;
     bool dtrEnable() const { return dtrEnable_; }
+    const CommSettings& settings() const { return settings_; }
 
     // Closes the port if open; never throws. For the error path.
     void release() noexcept override;
 
 private:
+    void open();
+
     const PortResolver& resolver_;
+    CommApi& api_;
+    CommSettings settings_;
     std::int16_t commPort_ = 1;
     bool dtrEnable_ = false;
+    std::string device_; // of the open port: "COM9"
     void* handle_ = nullptr; // the open port's HANDLE, or null
 };
 

@@ -6,10 +6,25 @@ namespace platform {
 
 // Blocks the calling thread for at least the given time, and as little
 // longer as the system allows: never short, and not stretched to the next
-// tick of the system's 15.6 ms timer.
+// tick of the system's 15.6 ms timer. One blocking wait on a waitable timer
+// (no message pumping), against a deadline on the performance counter.
 class SystemSleep : public console::SleepService {
 public:
+    // Takes the high-resolution timer where the system has one (Windows 10
+    // 1803 and later), else a plain timer with the tick at 1 ms during each
+    // wait. tryHighResolution false takes the second way at once.
+    explicit SystemSleep(bool tryHighResolution = true);
+    ~SystemSleep() override;
+    SystemSleep(const SystemSleep&) = delete;
+    SystemSleep& operator=(const SystemSleep&) = delete;
+
     void sleep(std::uint32_t milliseconds) override;
+
+    bool highResolution() const { return highResolution_; }
+
+private:
+    void* timer_ = nullptr; // the waitable timer's HANDLE
+    bool highResolution_ = false;
 };
 
 } // namespace platform

@@ -1,0 +1,57 @@
+// What each system error becomes, by where it happened: the number the user
+// sees, and a text naming port and device and ending with the system's own
+// message. No device needed: the table is data.
+
+#include "map_resolver.h"
+#include "refusal.h"
+#include "platform/windows/comm_error_mapping.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::CommStage;
+
+TEST(CommErrorMapping, EachSystemErrorBecomesItsNumberAndANamingText)
+{
+    const char* open = "CreateFile";
+    const char* raise = "EscapeCommFunction(SETDTR)";
+    const std::tuple<DWORD, CommStage, const char*, int, std::string> rows[] = {
+        {ERROR_FILE_NOT_FOUND, CommStage::Open, open, 8013,
+         "No device for port 9 (COM9). Ports present now: 3 = USB Serial Port (COM3), 5 = COM5 (\\Device\\Serial4)."},
+        {ERROR_PATH_NOT_FOUND, CommStage::Open, open, 8013, "Ports present now: 3 = "},
+        {ERROR_ACCESS_DENIED, CommStage::Open, open, 8010, "Port busy: port 9 (COM9) is held by another program"},
+        {ERROR_NOT_SUPPORTED, CommStage::DtrWrite, raise, 8015, "No DTR line: port 9 (COM9)"},
+        {ERROR_GEN_FAILURE, CommStage::DtrWrite, raise, 8017,
+         "Device gone: port 9 (COM9) went away while open (EscapeCommFunction(SETDTR) failed with error 31)"},
+        {ERROR_DEVICE_REMOVED, CommStage::DtrWrite, raise, 8017, "error 1617). Was it unplugged? The port has been closed."},
+        {ERROR_BAD_COMMAND, CommStage::DtrWrite, raise, 8017, "error 22)"},
+        {ERROR_OPERATION_ABORTED, CommStage::DtrWrite, raise, 8017, "error 995)"},
+        {ERROR_INVALID_FUNCTION, CommStage::Settings, "GetCommState", 8014,
+         "Could not open port 9 (COM9): GetCommState failed with error 1."},
+        // The same codes elsewhere mean something else.
+        {ERROR_NOT_SUPPORTED, CommStage::Open, open, 8014, "CreateFile failed with error 50"},
+        {ERROR_GEN_FAILURE, CommStage::Settings, "SetCommState", 8014, "SetCommState failed with error 31"},
+        {ERROR_ACCESS_DENIED, CommStage::DtrWrite, raise, 8016,
+         "Could not set DTR on port 9 (COM9): EscapeCommFunction(SETDTR) failed with error 5."},
+        {ERROR_DEVICE_NOT_CONNECTED, CommStage::DtrWrite, raise, 8016, "error 1167"},
+        {433, CommStage::Open, open, 8014, "CreateFile failed with error 433."}, // no system text
+    };
+    MapResolver resolver;
+    resolver.devices = {{3, "USB Serial Port (COM3)"}, {5, "COM5 (\\Device\\Serial4)"}};
+    for (const auto& [error, stage, call, number, mention] : rows) {
+        const auto e = platform::commCallError(stage, call, error, 9, "COM9", resolver);
+        EXPECT_EQ(e.number(), number) << error << ": " << e.description();
+        EXPECT_NE(e.description().find(mention), std::string::npos) << mention << " in " << e.description();
+        EXPECT_NE(e.description().find("port 9 (COM9)"), std::string::npos) << e.description();
+        EXPECT_TRUE(e.description().ends_with(closingMessage(error))) << e.description();
+    }
+    const MapResolver none;
+    const auto e = platform::commCallError(CommStage::Open, open, ERROR_FILE_NOT_FOUND, 9, "COM9", none);
+    EXPECT_NE(e.description().find("No device for port 9 (COM9). No serial port is present now. "), std::string::npos)
+        << e.description();
+}
+
+} // namespace

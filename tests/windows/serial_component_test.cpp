@@ -1,0 +1,95 @@
+// The Windows serial component against scripted communications calls: the
+// order of its calls, and what it does with each failure a real device can
+// give (busy, unplugged, no DTR line), without any device.
+
+#include "map_resolver.h"
+#include "refusal.h"
+#include "scripted_comm_api.h"
+#include "platform/windows/serial_component.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::SerialComponent;
+using Calls = std::vector<std::string>;
+
+// An open of port 3 that got as far as its settings, then `more`.
+Calls opened(const Calls& more)
+{
+    Calls calls = {"CreateFile \\\\.\\COM3", "SetupComm 1024 512", "GetCommState", "SetCommState 9600 8N1 lines ours ?"};
+    calls.insert(calls.end(), more.begin(), more.end());
+    return calls;
+}
+
+struct Scenario {
+    const char* name;
+    std::map<std::string, DWORD> failing;                         // from the start
+    std::function<void(SerialComponent&, ScriptedCommApi&)> steps; // after CommPort 3
+    int number;
+    Calls calls;
+    bool openAfter;
+};
+
+TEST(WindowsSerialComponent, MakesItsCallsInOrderAndLetsGoOfAPortThatFailed)
+{
+    const auto open = [](SerialComponent& c, auto&) { c.setPortOpen(true); };
+    const auto pulse = [](SerialComponent& c, auto&) { c.setPortOpen(true); c.setDTREnable(true); };
+    // Pulse Out on an open port, the call named failing with the error from then on.
+    const auto pulseFailing = [](const char* call, DWORD error) {
+        return [=](SerialComponent& c, ScriptedCommApi& api) {
+            c.setPortOpen(true);
+            api.failing[call] = error;
+            c.setDTREnable(true);
+        };
+    };
+    const Scenario scenarios[] = {
+        {"Start, Pulse Out, Stop and Close", {},
+         [](auto& c, auto&) {
+             c.setPortOpen(true); c.setDTREnable(false); c.setDTREnable(true); c.setDTREnable(false);
+             c.setPortOpen(false);
+         },
+         0, opened({"CLRRTS", "CLRDTR", "CLRDTR", "SETDTR", "CLRDTR", "CLRDTR", "CLRRTS", "CloseHandle"}), false},
+        {"DTREnable while closed is kept for the next open", {},
+         [](auto& c, auto&) { c.setDTREnable(true); c.setPortOpen(true); }, 0, opened({"CLRRTS", "SETDTR"}), true},
+        {"queue sizes refused: still serves DTR", {{"SetupComm", ERROR_INVALID_PARAMETER}}, open, 0,
+         opened({"CLRRTS", "CLRDTR"}), true},
+        {"held by another program", {{"CreateFile", ERROR_ACCESS_DENIED}}, open, 8010, {"CreateFile \\\\.\\COM3"}, false},
+        {"settings unreadable: port let go first", {{"GetCommState", ERROR_INVALID_FUNCTION}}, open, 8014,
+         {"CreateFile \\\\.\\COM3", "SetupComm 1024 512", "GetCommState", "CLRDTR", "CLRRTS", "CloseHandle"}, false},
+        {"settings refused: port let go first", {{"SetCommState", ERROR_INVALID_PARAMETER}}, open, 8014,
+         opened({"CLRDTR", "CLRRTS", "CloseHandle"}), false},
+        {"lines refused at open, not for want of a line", {{"CLRRTS", ERROR_GEN_FAILURE}}, open, 8014,
+         opened({"CLRRTS", "CLRDTR", "CLRRTS", "CloseHandle"}), false},
+        {"no DTR line: opens, refuses the write, keeps the port",
+         {{"SETDTR", ERROR_NOT_SUPPORTED}, {"CLRDTR", ERROR_NOT_SUPPORTED}, {"CLRRTS", ERROR_NOT_SUPPORTED}}, pulse,
+         8015, opened({"CLRRTS", "CLRDTR", "SETDTR"}), true},
+        {"adapter pulled: the port is let go before the error", {}, pulseFailing("SETDTR", ERROR_DEVICE_REMOVED), 8017,
+         opened({"CLRRTS", "CLRDTR", "SETDTR", "CLRDTR", "CLRRTS", "CloseHandle"}), false},
+        {"DTR write failing otherwise keeps the port", {}, pulseFailing("SETDTR", ERROR_DEVICE_NOT_CONNECTED), 8016,
+         opened({"CLRRTS", "CLRDTR", "SETDTR"}), true},
+        {"Start pressed twice", {}, [](auto& c, auto&) { c.setPortOpen(true); c.setCommPort(3); }, 8000,
+         opened({"CLRRTS", "CLRDTR"}), true},
+        {"PortOpen true while open", {}, [](auto& c, auto&) { c.setPortOpen(true); c.setPortOpen(true); }, 8005,
+         opened({"CLRRTS", "CLRDTR"}), true},
+    };
+    for (const auto& s : scenarios) {
+        MapResolver resolver;
+        resolver.devices[3] = "COM3";
+        ScriptedCommApi api;
+        api.failing = s.failing;
+        {
+            SerialComponent comm(resolver, api);
+            comm.setCommPort(3);
+            const Refusal refusal = refusalOf([&] { s.steps(comm, api); });
+            EXPECT_EQ(refusal.number, s.number) << s.name << ": " << refusal.text;
+            EXPECT_TRUE(!refusal.number || refusal.mentions("port 3 (COM3)")) << refusal.text;
+            EXPECT_EQ(api.log, s.calls) << s.name;
+            EXPECT_EQ(comm.portOpen(), s.openAfter) << s.name;
+            EXPECT_EQ(api.openHandles, s.openAfter ? 1 : 0) << s.name;
+        }
+        EXPECT_EQ(api.openHandles, 0) << s.name << ": destroying the component lets the port go";
+    }
+}
+
+} // namespace

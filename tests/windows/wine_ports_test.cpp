@@ -1,0 +1,84 @@
+// The real component on the COM ports the suite pins in its Wine prefix
+// (com-pins): one on a pseudo-terminal the harness holds open, one on a path
+// with no device behind it, and a number with no port at all. COM1 is never
+// opened: on the host it is the machine's own UART, often its console.
+
+#include "refusal.h"
+#include "platform/windows/com_ports.h"
+#include "platform/windows/serial_component.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include <windows.h>
+
+namespace {
+
+using platform::SerialComponent;
+
+constexpr int kPtyPort = DTR_PTY_PORT;
+constexpr int kAbsentPort = DTR_ABSENT_PORT;
+constexpr int kUnmappedPort = DTR_UNMAPPED_PORT;
+static_assert(kPtyPort != 1 && kAbsentPort != 1 && kUnmappedPort != 1, "COM1 is the host's own UART");
+
+std::string named(int port) { return "port " + std::to_string(port) + " (COM" + std::to_string(port) + ")"; }
+
+DWORD handleCount()
+{
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+}
+
+TEST(WineComPorts, PinnedPortsOpenOrRefuseAsTheSystemSays)
+{
+    const std::tuple<const char*, int, std::function<void(SerialComponent&)>, int, std::string> cases[] = {
+        {"pseudo-terminal: opens and closes", kPtyPort, [](auto& c) { c.setPortOpen(true); c.setPortOpen(false); }, 0, ""},
+        {"pseudo-terminal: Pulse Out finds no DTR line", kPtyPort,
+         [](auto& c) { c.setPortOpen(true); c.setDTREnable(true); }, 8015,
+         "No DTR line: " + named(kPtyPort) + " has no modem-control lines, so DTR cannot be set."
+             + closingMessage(ERROR_NOT_SUPPORTED)},
+        {"pseudo-terminal: Start's DTR low finds none either", kPtyPort,
+         [](auto& c) { c.setPortOpen(true); c.setDTREnable(false); }, 8015, "No DTR line: " + named(kPtyPort)},
+        {"a path with no device: opens, then its settings cannot be read", kAbsentPort,
+         [](auto& c) { c.setPortOpen(true); }, 8014,
+         "Could not open " + named(kAbsentPort) + ": GetCommState failed with error 1." + closingMessage(1)},
+    };
+    const platform::ComPortResolver resolver;
+    for (const auto& [name, port, steps, number, text] : cases) {
+        const DWORD handlesBefore = handleCount();
+        SerialComponent comm(resolver);
+        comm.setCommPort(static_cast<std::int16_t>(port));
+        const Refusal refusal = refusalOf([&] { steps(comm); });
+        EXPECT_EQ(refusal.number, number) << name << ": " << refusal.text;
+        EXPECT_TRUE(refusal.mentions(text)) << name << ": " << refusal.text;
+        // Whatever was refused, nothing stays held once the component lets
+        // go, and the port opens again at once.
+        comm.release();
+        EXPECT_EQ(handleCount(), handlesBefore) << name;
+        SerialComponent next(resolver);
+        next.setCommPort(static_cast<std::int16_t>(kPtyPort));
+        EXPECT_NO_THROW(next.setPortOpen(true)) << name;
+    }
+}
+
+TEST(WineComPorts, PortWithNoDeviceIsRefusedListingThePortsPresent)
+{
+    wchar_t target[512];
+    if (QueryDosDeviceW((L"COM" + std::to_wstring(kUnmappedPort)).c_str(), target, 512))
+        GTEST_SKIP() << "COM" << kUnmappedPort << " is a device here; not opening it";
+    const platform::ComPortResolver resolver;
+    SerialComponent comm(resolver);
+    comm.setCommPort(static_cast<std::int16_t>(kUnmappedPort));
+    const Refusal refusal = refusalOf([&] { comm.setPortOpen(true); });
+    EXPECT_EQ(refusal.number, 8013) << refusal.text;
+    for (const auto& part : {"No device for " + named(kUnmappedPort) + ". Ports present now: ",
+                             std::to_string(kPtyPort) + " = COM" + std::to_string(kPtyPort) + " (\\Device\\Serial",
+                             std::to_string(kAbsentPort) + " = COM" + std::to_string(kAbsentPort) + " (",
+                             closingMessage(ERROR_FILE_NOT_FOUND)})
+        EXPECT_TRUE(refusal.mentions(part)) << part << " in " << refusal.text;
+    EXPECT_FALSE(comm.portOpen());
+}
+
+} // namespace
