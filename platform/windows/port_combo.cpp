@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
 
 namespace platform {
 
@@ -14,16 +13,11 @@ PortCombo::PortCombo(HWND combo, const PortResolver& resolver) : combo_(combo), 
     COMBOBOXINFO info {};
     info.cbSize = sizeof(info);
     if (GetComboBoxInfo(combo_, &info)) list_ = info.hwndList;
-    // Owned by the form, so it goes with it.
-    tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                GetAncestor(combo_, GA_ROOT), nullptr, nullptr, nullptr);
 }
 
 void PortCombo::addItem(const std::string& text)
 {
     SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(text).c_str()));
-    fitListToEntries();
 }
 
 std::string PortCombo::text() const
@@ -51,26 +45,18 @@ void PortCombo::place(const PixelRect& rect)
         field += rect.height - closedHeight();
         SendMessageW(combo_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
     }
-    fitListToEntries();
-}
-
-void PortCombo::fitListToEntries()
-{
-    // A drop-down combo box takes the list's height from its window height
-    // beyond the closed box (common controls 6 from the visible-items count).
-    const auto entries = static_cast<int>(SendMessageW(combo_, CB_GETCOUNT, 0, 0));
-    const auto entryHeight = static_cast<int>(SendMessageW(combo_, CB_GETITEMHEIGHT, 0, 0));
-    SendMessageW(combo_, CB_SETMINVISIBLE, static_cast<WPARAM>(entries > 0 ? entries : 1), 0);
-    RECT box {};
-    GetWindowRect(combo_, &box);
-    const int listHeight = entries * entryHeight + 2 * GetSystemMetrics(SM_CYEDGE);
-    SetWindowPos(combo_, nullptr, 0, 0, box.right - box.left, closedHeight() + listHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void PortCombo::droppingDown()
 {
-    if (!tooltips_ || !list_) return;
+    if (!list_) return;
+    if (!tooltips_) {
+        // Made on first use, not at start-up; owned by the form, so it goes with it.
+        tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    GetAncestor(combo_, GA_ROOT), nullptr, nullptr, nullptr);
+        if (!tooltips_) return;
+    }
     // Read each time: adapters come and go while the window is up.
     const auto present = resolver_.present();
     TOOLINFOW tool {};

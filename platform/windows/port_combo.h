@@ -13,7 +13,8 @@ namespace platform {
 // Combo1 on the system's combo box: editable (CBS_DROPDOWN) and unsorted,
 // its edit field takes any text. The combo box never adds what is typed or
 // entered to its list, and nothing here does either. Appending an entry
-// leaves the selection and the edit field as they were.
+// leaves the selection and the edit field as they were. The opened list
+// shows all 15 entries: common controls 6 show up to 30 before scrolling.
 class PortCombo : public console::PortListEntries, public console::PortListText {
 public:
     // `combo` is the created combo box; the tooltips go with its window.
@@ -22,21 +23,19 @@ public:
     void addItem(const std::string& text) override;
     std::string text() const override;
 
-    // The closed box at `rect`, its height included; the list drops below
-    // it, tall enough for every entry.
+    // The closed box at `rect`, its height included.
     void place(const PixelRect& rect);
 
     // CBN_DROPDOWN: each entry's tooltip names the device its number opens
-    // now. Worked out from the ports present, never by opening one.
+    // now, worked out from the ports present, never by opening one.
     void droppingDown();
 
     HWND window() const { return combo_; }
     HWND list() const { return list_; }
-    HWND tooltips() const { return tooltips_; }
+    HWND tooltips() const { return tooltips_; } // null until the list first drops
 
 private:
     int closedHeight() const;
-    void fitListToEntries();
 
     HWND combo_;
     HWND list_ = nullptr;
