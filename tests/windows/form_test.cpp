@@ -291,6 +291,21 @@ TEST_F(FormTest, TabOrderFollowsTheRecordBothWays)
     }
 }
 
+TEST_F(FormTest, FocusComesBackWhereItWasAfterAnotherWindow)
+{
+    startProgram();
+    SetFocus(edit());
+    HWND other = CreateWindowExW(0, WC_STATICW, L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetActiveWindow(other);
+    pump();
+    ASSERT_NE(GetActiveWindow(), form());
+    SetActiveWindow(form());
+    pump();
+    EXPECT_EQ(focusedControl(), "Combo1");
+    DestroyWindow(other);
+}
+
 TEST_F(FormTest, EnterEscAndTypingRunNothing)
 {
     enum class Target { EditField, Window };
