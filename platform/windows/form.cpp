@@ -88,8 +88,8 @@ Form::Form(const console::WindowDef& def, std::unique_ptr<HostedComponent> comm,
     createControls();
     // The window may have landed on a monitor of another DPI than the system's.
     applyDpi(windowDpi(window_));
-    const SIZE final = frameSize(dpi_);
-    SetWindowPos(window_, nullptr, 0, 0, final.cx, final.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE sized = frameSize(dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, sized.cx, sized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Form::~Form()
