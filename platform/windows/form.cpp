@@ -1,0 +1,282 @@
+#include "form.h"
+
+#include "dpi.h"
+#include "resources/resource_ids.h"
+#include "text.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <stdexcept>
+
+namespace platform {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"DtrPulseOut.Form1";
+
+// A fixed frame: no sizing border, no maximise box; a minimise box.
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = 0;
+
+// Clear of IDOK (1) and IDCANCEL (2): IsDialogMessage sends those for Enter
+// and Esc, and they must press no button.
+constexpr int kFirstControlId = 100;
+
+struct ControlClass {
+    console::ControlKind kind;
+    const wchar_t* className;
+    DWORD style;
+};
+
+// The system's control for each kind the record holds.
+constexpr ControlClass kControlClasses[] = {
+    {console::ControlKind::Label, WC_STATICW, SS_LEFT | SS_NOPREFIX},
+    {console::ControlKind::ComboBox, WC_COMBOBOXW, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP},
+    {console::ControlKind::CommandButton, WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP},
+};
+
+const ControlClass* classFor(console::ControlKind kind)
+{
+    for (const auto& entry : kControlClasses)
+        if (entry.kind == kind) return &entry;
+    return nullptr; // MSComm1: hosted, no window
+}
+
+HINSTANCE programInstance() { return GetModuleHandleW(nullptr); }
+
+// The stored position where the whole window fits on one monitor's work
+// area; else none, and Windows places the window.
+std::optional<POINT> storedOrigin(const FormLayout& layout, int dpi)
+{
+    const RECT client {layout.clientLeft, layout.clientTop, layout.clientLeft + layout.clientWidth,
+                       layout.clientTop + layout.clientHeight};
+    const RECT window = frameAround(client, kFormStyle, kFormExStyle, dpi);
+    HMONITOR monitor = MonitorFromRect(&window, MONITOR_DEFAULTTONULL);
+    MONITORINFO info {};
+    info.cbSize = sizeof(info);
+    if (!monitor || !GetMonitorInfoW(monitor, &info)) return std::nullopt;
+    const RECT& work = info.rcWork;
+    if (window.left < work.left || window.top < work.top || window.right > work.right || window.bottom > work.bottom)
+        return std::nullopt;
+    return POINT {window.left, window.top};
+}
+
+// LineTo leaves out a line's last pixel; the record's lines have both ends,
+// or the corners of the pulse would show gaps.
+void drawLine(HDC dc, const PixelLine& line)
+{
+    const auto step = [](int from, int to) { return (to > from) - (to < from); };
+    MoveToEx(dc, line.x1, line.y1, nullptr);
+    LineTo(dc, line.x2 + step(line.x1, line.x2), line.y2 + step(line.y1, line.y2));
+}
+
+} // namespace
+
+Form::Form(const console::WindowDef& def, std::unique_ptr<HostedComponent> comm, const PortResolver& resolver)
+    : def_(def), comm_(std::move(comm)), resolver_(resolver), dpi_(windowDpi(nullptr))
+{
+    registerClass();
+    layout_ = layOutForm(def_, dpi_);
+    const auto origin = storedOrigin(layout_, dpi_);
+    const SIZE size = frameSize(dpi_);
+    window_ = CreateWindowExW(kFormExStyle, kWindowClass, widen(def_.caption).c_str(), kFormStyle,
+                              origin ? origin->x : CW_USEDEFAULT, origin ? origin->y : CW_USEDEFAULT, size.cx,
+                              size.cy, nullptr, nullptr, programInstance(), this);
+    if (!window_) throw std::runtime_error("The window could not be created: " + systemMessage(GetLastError()));
+    createControls();
+    // The window may have landed on a monitor of another DPI than the system's.
+    applyDpi(windowDpi(window_));
+    const SIZE sized = frameSize(dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, sized.cx, sized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Form::~Form()
+{
+    tearingDown_ = true;
+    if (window_) DestroyWindow(window_);
+}
+
+void Form::registerClass()
+{
+    static const bool registered = [] {
+        INITCOMMONCONTROLSEX controls {sizeof(controls), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+        InitCommonControlsEx(&controls); // the tooltips
+        WNDCLASSEXW windowClass {};
+        windowClass.cbSize = sizeof(windowClass);
+        windowClass.lpfnWndProc = windowProc;
+        windowClass.hInstance = programInstance();
+        windowClass.hIcon = LoadIconW(programInstance(), MAKEINTRESOURCEW(DTR_PROGRAM_ICON));
+        windowClass.hIconSm = static_cast<HICON>(LoadImageW(programInstance(), MAKEINTRESOURCEW(DTR_PROGRAM_ICON),
+                                                            IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                            GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        windowClass.lpszClassName = kWindowClass;
+        return RegisterClassExW(&windowClass) != 0;
+    }();
+    (void)registered;
+}
+
+void Form::createControls()
+{
+    std::vector<const console::ControlDef*> order;
+    for (const auto& control : def_.controls)
+        if (classFor(control.kind)) order.push_back(&control);
+    // Tab and Shift+Tab follow the order the controls were created in.
+    const auto tabKey = [](const console::ControlDef* c) {
+        return c->tabIndex == console::kNoTabIndex ? INT_MAX : c->tabIndex;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](auto* a, auto* b) { return tabKey(a) < tabKey(b); });
+    for (const auto* control : order) {
+        const int id = kFirstControlId + static_cast<int>(control - def_.controls.data());
+        // Clipped by its siblings: the label's box overlaps the list's by a
+        // pixel, and must not paint over it.
+        HWND window = CreateWindowExW(0, classFor(control->kind)->className, widen(control->text).c_str(),
+                                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | classFor(control->kind)->style, 0,
+                                      0, 0, 0, window_,
+                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), programInstance(), nullptr);
+        controls_.push_back({control, window, id});
+        if (control->kind == console::ControlKind::ComboBox) {
+            SetWindowTextW(window, widen(control->text).c_str()); // the edit field's text
+            combo_ = std::make_unique<PortCombo>(window, resolver_);
+        }
+    }
+    if (!order.empty()) focus_ = controls_.front().window;
+}
+
+void Form::applyDpi(int dpi)
+{
+    dpi_ = dpi;
+    layout_ = layOutForm(def_, dpi);
+    FormFonts fonts(layout_.controls, dpi);
+    for (const auto& control : controls_)
+        SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.fontFor(*control.def)), FALSE);
+    fonts_ = std::move(fonts); // the old fonts go once no control uses them
+    for (const auto& placement : layout_.controls) {
+        const auto& rect = placement.rect;
+        if (placement.control->kind == console::ControlKind::ComboBox && combo_)
+            combo_->place(rect);
+        else if (HWND window = control(placement.control->name))
+            SetWindowPos(window, nullptr, rect.left, rect.top, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+SIZE Form::frameSize(int dpi) const
+{
+    const FormLayout layout = layOutForm(def_, dpi);
+    const RECT frame = frameAround({0, 0, layout.clientWidth, layout.clientHeight}, kFormStyle, kFormExStyle, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Form::show()
+{
+    ShowWindow(window_, SW_SHOWDEFAULT);
+    UpdateWindow(window_);
+}
+
+HWND Form::control(std::string_view name) const
+{
+    for (const auto& control : controls_)
+        if (name == control.def->name) return control.window;
+    return nullptr;
+}
+
+LRESULT CALLBACK Form::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!form) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        form->window_ = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return form->handle(message, wParam, lParam);
+}
+
+LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND: command(wParam); return 0;
+    case WM_PAINT: paint(); return 0;
+    case WM_ACTIVATE:
+        if (!HIWORD(wParam)) activate(LOWORD(wParam) != WA_INACTIVE); // not while minimised
+        return 0;
+    case WM_SETFOCUS:
+        if (focus_) SetFocus(focus_);
+        return 0;
+    case WM_GETDPISCALEDSIZE: {
+        // The size at the new DPI is the record's, not the old one scaled.
+        *reinterpret_cast<SIZE*>(lParam) = frameSize(static_cast<int>(wParam));
+        return TRUE;
+    }
+    case WM_DPICHANGED: {
+        applyDpi(HIWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_CLOSE: DestroyWindow(window_); return 0; // no handler runs on a frame close
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION:
+        // Windows may end the process as soon as this returns, so the port
+        // goes now. A pulse under way has finished: the thread was in it.
+        if (wParam) DestroyWindow(window_);
+        return 0;
+    case WM_DESTROY: destroyed(); return 0;
+    default: return DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+void Form::command(WPARAM wParam)
+{
+    const int id = LOWORD(wParam);
+    const auto control = std::find_if(controls_.begin(), controls_.end(), [id](const Control& c) { return c.id == id; });
+    if (control == controls_.end()) return; // IDOK and IDCANCEL from Enter and Esc: no default or cancel button
+    if (control->def->kind == console::ControlKind::ComboBox) {
+        if (HIWORD(wParam) == CBN_DROPDOWN) combo_->droppingDown();
+        return;
+    }
+    if (HIWORD(wParam) != BN_CLICKED || !events_.click) return;
+    for (const auto& wiring : def_.wiring)
+        if (wiring.event == console::Event::Click && std::string_view(wiring.source) == control->def->name)
+            events_.click(wiring.handler);
+}
+
+void Form::activate(bool active)
+{
+    // Like a dialog: the control that had the focus gets it back.
+    if (!active) {
+        HWND focused = GetFocus();
+        if (focused && IsChild(window_, focused)) {
+            while (GetParent(focused) != window_) focused = GetParent(focused); // the combo box, not its edit field
+            focus_ = focused;
+        }
+    } else if (focus_) {
+        SetFocus(focus_);
+    }
+}
+
+void Form::paint()
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window_, &paint);
+    for (const auto& line : layout_.lines) drawLine(dc, line); // the DC's default pen: black, one pixel
+    EndPaint(window_, &paint);
+}
+
+void Form::destroyed()
+{
+    comm_.reset(); // closes the port, DTR low
+    if (!tearingDown_ && events_.gone) events_.gone();
+}
+
+} // namespace platform

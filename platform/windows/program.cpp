@@ -1,0 +1,82 @@
+#include "program.h"
+
+namespace platform {
+
+Program::Program(ProgramDependencies dependencies)
+    : dependencies_(std::move(dependencies)),
+      exit_(dependencies_.exitProgram ? dependencies_.exitProgram : [](int status) { PostQuitMessage(status); }),
+      form_(std::make_unique<Form>(console::form1(), std::move(dependencies_.comm), dependencies_.resolver)),
+      messageBox_(form_->window()),
+      dispatch_(dependencies_.reporter ? *dependencies_.reporter : messageBox_,
+                [this] {
+                    if (form_ && form_->comm()) form_->comm()->release();
+                },
+                exit_)
+{
+    form_->setEvents({[this](console::Handler handler) { runHandler(handler); },
+                      [this] {
+                          // A frame close or the session's end: status 0,
+                          // unless a reported error has already ended it.
+                          if (!dispatch_.ended()) exit_(0);
+                      }});
+}
+
+Program::~Program() { tearDown(); }
+
+void Program::runHandler(console::Handler handler)
+{
+    dispatch_.run([&] {
+        if (!form_ || !form_->comm()) return; // the window has gone
+        console::FormHost host {*form_->comm(), form_->portList(), form_->portList(), dependencies_.sleep, dispatch_};
+        console::runHandler(handler, host);
+    });
+}
+
+void Program::start()
+{
+    for (const auto& wiring : console::form1().wiring)
+        if (wiring.event == console::Event::Load) runHandler(wiring.handler);
+    if (dispatch_.ended()) return;
+    form_->show();
+}
+
+void Program::handleMessage(MSG& message)
+{
+    // The dialog manager's keyboard: Tab and Shift+Tab, and Space presses
+    // the focused button. Enter and Esc become IDOK and IDCANCEL, which
+    // press nothing.
+    HWND window = form_ ? form_->window() : nullptr;
+    if (window && IsDialogMessageW(window, &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+int Program::run()
+{
+    start();
+    int loopStatus = 0;
+    if (!dispatch_.ended() && form_->window()) {
+        MSG message;
+        BOOL got;
+        while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) handleMessage(message);
+        if (got == 0) loopStatus = static_cast<int>(message.wParam);
+    }
+    tearDown();
+    return dispatch_.ended() ? dispatch_.exitStatus() : loopStatus;
+}
+
+void Program::processPendingMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam)); // for the loop that owns it
+            return;
+        }
+        handleMessage(message);
+    }
+}
+
+void Program::tearDown() { form_.reset(); }
+
+} // namespace platform

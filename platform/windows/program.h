@@ -1,0 +1,53 @@
+#pragma once
+
+#include "error_report.h"
+#include "form.h"
+#include "platform/common/handler_dispatch.h"
+
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+// What the program is made of: the real ones in the entry, doubles in tests.
+struct ProgramDependencies {
+    const PortResolver& resolver;
+    std::unique_ptr<HostedComponent> comm;       // MSComm1: the window owns it from then on
+    console::SleepService& sleep;
+    ErrorReporter* reporter = nullptr;           // null: the message box
+    std::function<void(int status)> exitProgram; // empty: end the message loop
+};
+
+// The program from start to end: creates Form1 with its controls, runs Load,
+// shows the window, runs the message loop, tears the window down.
+class Program {
+public:
+    explicit Program(ProgramDependencies dependencies);
+    ~Program();
+
+    // Runs Load and shows the window. A failing Load ends the program
+    // before the message loop starts.
+    void start();
+    // start(), the message loop, teardown; returns the exit status.
+    int run();
+    // Destroys the window, its controls and the component (which releases the port).
+    void tearDown();
+
+    // Handles the messages queued now as the loop does, without waiting.
+    void processPendingMessages();
+
+    Form* form() const { return form_.get(); }
+    HandlerDispatch& dispatch() { return dispatch_; }
+
+private:
+    void runHandler(console::Handler handler);
+    void handleMessage(MSG& message);
+
+    ProgramDependencies dependencies_;
+    std::function<void(int)> exit_;
+    std::unique_ptr<Form> form_;
+    MessageBoxReporter messageBox_;
+    HandlerDispatch dispatch_;
+};
+
+} // namespace platform

@@ -1,0 +1,80 @@
+// The resources the build puts into the program's .exe: the manifest (per-
+// monitor DPI awareness, common controls 6), the version from the project's
+// version, the icon at every size Windows asks for.
+
+#include "platform/windows/text.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace {
+
+struct Module {
+    HMODULE handle = LoadLibraryExW(platform::widen(DTR_PROGRAM_EXE).c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ~Module()
+    {
+        if (handle) FreeLibrary(handle);
+    }
+};
+
+std::string_view resource(HMODULE module, LPCWSTR type, int id)
+{
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    if (!found) return {};
+    return {static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found)};
+}
+
+TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
+{
+    const Module program;
+    ASSERT_TRUE(program.handle) << DTR_PROGRAM_EXE;
+    const std::string_view manifest = resource(program.handle, RT_MANIFEST, 1);
+    for (const char* fragment : {"<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
+                                 "true/pm</dpiAware>", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                                 "level=\"asInvoker\""})
+        EXPECT_NE(manifest.find(fragment), std::string_view::npos) << fragment;
+}
+
+TEST(ProgramResources, VersionIsTheProjectVersion)
+{
+    const std::wstring path = platform::widen(DTR_PROGRAM_EXE);
+    std::string data(GetFileVersionInfoSizeW(path.c_str(), nullptr), '\0');
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "."
+                                + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "."
+                                + std::to_string(HIWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(version, DTR_PROJECT_VERSION);
+    wchar_t* product = nullptr;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904B0\\ProductName",
+                               reinterpret_cast<void**>(&product), &size));
+    EXPECT_EQ(std::wstring(product), L"DTR Pulse Out");
+}
+
+TEST(ProgramResources, IconHasEverySize)
+{
+    const Module program;
+    ASSERT_TRUE(program.handle);
+    // GRPICONDIR: reserved, type, count; then 14-byte entries, width first (0 means 256).
+    const std::string_view group = resource(program.handle, RT_GROUP_ICON, 1);
+    ASSERT_GE(group.size(), 6u);
+    const auto count = static_cast<unsigned char>(group[4]) | static_cast<unsigned char>(group[5]) << 8;
+    ASSERT_EQ(group.size(), 6u + 14u * static_cast<unsigned>(count));
+    std::set<int> sizes;
+    for (int i = 0; i < count; ++i) {
+        const int width = static_cast<unsigned char>(group[6 + 14 * i]);
+        sizes.insert(width ? width : 256);
+    }
+    EXPECT_EQ(sizes, (std::set<int> {16, 24, 32, 48, 256}));
+}
+
+} // namespace

@@ -1,0 +1,520 @@
+// The Win32 window under Wine, in-process: what the user sees first, the
+// keyboard, and each way a click, a failure or a close ends up. Input is
+// posted to the controls, as a window system queues it, and handled by the
+// program's own message handling.
+
+#include "console/console_window.h"
+#include "doubles.h"
+#include "map_resolver.h"
+#include "platform/windows/dpi.h"
+#include "platform/windows/form_layout.h"
+#include "platform/windows/program.h"
+#include "platform/windows/text.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using testing_doubles::Log;
+using testing_doubles::RecordingComponent;
+using testing_doubles::RecordingReporter;
+using testing_doubles::RecordingSleep;
+using Texts = std::vector<std::string>;
+
+std::string windowText(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return platform::narrow(text);
+}
+
+Texts entries(HWND combo)
+{
+    Texts texts;
+    const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        std::wstring entry(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+        entry.resize(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()))));
+        texts.push_back(platform::narrow(entry));
+    }
+    return texts;
+}
+
+Texts oneToFifteen()
+{
+    Texts texts;
+    for (int i = 1; i <= 15; ++i) texts.push_back(std::to_string(i));
+    return texts;
+}
+
+// A rectangle in the parent's client coordinates.
+platform::PixelRect rectIn(HWND parent, HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Queues a click the way the window system does, also while the thread is
+// blocked in a pulse.
+void postClick(HWND button)
+{
+    RECT client;
+    GetClientRect(button, &client);
+    const LPARAM at = MAKELPARAM(client.right / 2, client.bottom / 2);
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(button, WM_LBUTTONUP, 0, at);
+}
+
+void postKey(HWND target, UINT key, UINT down = WM_KEYDOWN, LPARAM flags = 0)
+{
+    PostMessageW(target, down, key, 1 | flags);
+    PostMessageW(target, down + 1, key, 1 | flags | 0xC0000000); // WM_KEYUP / WM_SYSKEYUP
+}
+
+void holdShift(bool held)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = held ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+class FormTest : public ::testing::Test {
+public: // the case tables act on the fixture
+    Log log;
+    MapResolver resolver;
+    RecordingReporter reporter {log};
+    RecordingSleep sleep {log};
+    std::unique_ptr<platform::Program> program;
+
+    void SetUp() override { resolver.devices[1] = "Prolific USB-to-Serial Comm Port (COM1)"; }
+    void TearDown() override { program.reset(); }
+
+    // ownExit: the program ends its message loop itself; else the end is logged as "exit N".
+    void makeProgram(int refuseWrite = -1, bool ownExit = false)
+    {
+        program.reset(); // a table's last row: its component logs its end
+        log.clear();
+        std::function<void(int)> exitProgram;
+        if (!ownExit) exitProgram = [this](int status) { log.push_back("exit " + std::to_string(status)); };
+        program = std::make_unique<platform::Program>(platform::ProgramDependencies {
+            resolver, std::make_unique<RecordingComponent>(log, refuseWrite), sleep, &reporter, exitProgram});
+    }
+    void startProgram(int refuseWrite = -1)
+    {
+        makeProgram(refuseWrite);
+        program->start();
+        pump();
+    }
+
+    void pump() { program->processPendingMessages(); }
+    // Handles messages as they come until `done`, without a fixed sleep.
+    void pumpUntil(const std::function<bool()>& done)
+    {
+        const ULONGLONG deadline = GetTickCount64() + 30000;
+        while (!done() && GetTickCount64() < deadline) {
+            MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            pump();
+        }
+        ASSERT_TRUE(done()) << "timed out";
+    }
+
+    HWND form() const { return program->form()->window(); }
+    HWND control(const char* name) const { return program->form()->control(name); }
+    HWND combo() const { return control("Combo1"); }
+    HWND edit() const
+    {
+        COMBOBOXINFO info {};
+        info.cbSize = sizeof(info);
+        GetComboBoxInfo(combo(), &info);
+        return info.hwndItem;
+    }
+    void setListText(const std::string& text)
+    {
+        const auto index = SendMessageW(combo(), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>(platform::widen(text).c_str()));
+        if (index != CB_ERR)
+            SendMessageW(combo(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        else
+            SetWindowTextW(combo(), platform::widen(text).c_str());
+    }
+    void click(const char* name)
+    {
+        postClick(control(name));
+        pump();
+    }
+    // The control of the form that holds the focus (the combo box for its edit field).
+    std::string focusedControl() const
+    {
+        HWND focused = GetFocus();
+        while (focused && GetParent(focused) != form()) focused = GetParent(focused);
+        for (const auto& def : console::form1().controls)
+            if (focused && control(def.name) == focused) return def.name;
+        return "(none)";
+    }
+};
+
+TEST_F(FormTest, FirstDisplay)
+{
+    startProgram();
+    EXPECT_EQ(windowText(form()), "DTR Pulse Out");
+    RECT client;
+    GetClientRect(form(), &client);
+    EXPECT_EQ(client.right, 208);
+    EXPECT_EQ(client.bottom, 200);
+    EXPECT_EQ(entries(combo()), oneToFifteen());
+    EXPECT_EQ(SendMessageW(combo(), CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(windowText(combo()), "Comm Port");
+    EXPECT_EQ(focusedControl(), "Command1");
+    EXPECT_EQ(control("MSComm1"), nullptr); // hosted, not a window
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_STYLE));
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME)); // fixed frame
+    // The stored position (client at 13635, 6330 twips) fits on the test's 1280 x 1024 screen.
+    POINT origin {0, 0};
+    ClientToScreen(form(), &origin);
+    EXPECT_EQ(origin.x, 909);
+    EXPECT_EQ(origin.y, 422);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
+{
+    startProgram();
+    for (const int dpi : {96, 144, 192}) {
+        SCOPED_TRACE(dpi);
+        if (dpi != program->form()->dpi()) {
+            // As Windows does when the window moves to a monitor of another
+            // density; the suggested rectangle keeps the frame Wine draws.
+            // On another monitor: here the screen's top left, so all of it is on the screen.
+            RECT suggested {0, 0, 0, 0};
+            const auto target = platform::layOutForm(console::form1(), dpi);
+            const RECT frame = platform::frameAround({0, 0, target.clientWidth, target.clientHeight},
+                                                     static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_STYLE)),
+                                                     static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_EXSTYLE)),
+                                                     platform::windowDpi(form()));
+            suggested.right = suggested.left + frame.right - frame.left;
+            suggested.bottom = suggested.top + frame.bottom - frame.top;
+            SendMessageW(form(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        }
+        UpdateWindow(form());
+        const auto layout = platform::layOutForm(console::form1(), dpi);
+        RECT client;
+        GetClientRect(form(), &client);
+        EXPECT_EQ(client.right, layout.clientWidth);
+        EXPECT_EQ(client.bottom, layout.clientHeight);
+        HDC dc = GetDC(form());
+        for (const auto& placement : layout.controls) {
+            const auto& def = *placement.control;
+            SCOPED_TRACE(def.name);
+            HWND window = control(def.name);
+            ASSERT_TRUE(window);
+            EXPECT_EQ(rectIn(form(), window), placement.rect); // the combo box closed, at its record height
+            LOGFONTW font {};
+            const auto handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+            ASSERT_TRUE(GetObjectW(handle, sizeof(font), &font));
+            EXPECT_EQ(platform::narrow(font.lfFaceName), def.font->face);
+            EXPECT_EQ(font.lfHeight, platform::fontHeight(def.font->points, dpi));
+            EXPECT_EQ(font.lfWeight, def.font->weight);
+            EXPECT_EQ(font.lfUnderline != 0, def.font->underline);
+            EXPECT_FALSE(font.lfItalic || font.lfStrikeOut);
+            EXPECT_EQ(font.lfCharSet, def.font->charset);
+            // What it renders with: Arial, or its metric twin under Wine, and
+            // the text fits its control (a wider fallback face would clip it).
+            const HGDIOBJ old = SelectObject(dc, handle);
+            wchar_t face[LF_FACESIZE] = {};
+            GetTextFaceW(dc, LF_FACESIZE, face);
+            if (std::string(def.font->face) == "Arial") {
+                EXPECT_TRUE(std::wstring(face) == L"Arial" || std::wstring(face) == L"Liberation Sans")
+                    << platform::narrow(face);
+            }
+            const std::wstring text = platform::widen(def.text);
+            SIZE extent {};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+            const int room = def.kind == console::ControlKind::ComboBox
+                                 ? placement.rect.width - GetSystemMetrics(SM_CXVSCROLL)
+                                 : placement.rect.width;
+            EXPECT_LT(extent.cx, room);
+            EXPECT_LE(extent.cy, placement.rect.height);
+            SelectObject(dc, old);
+        }
+        // The pulse figure: every line drawn end to end, dark on the window's background.
+        const COLORREF background = GetPixel(dc, layout.clientWidth - 3, 3);
+        const auto dark = [&](int x, int y) {
+            const COLORREF c = GetPixel(dc, x, y);
+            return GetRValue(c) + GetGValue(c) + GetBValue(c) + 300
+                   < GetRValue(background) + GetGValue(background) + GetBValue(background);
+        };
+        for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+            const auto& line = layout.lines[i];
+            EXPECT_TRUE(dark(line.x1, line.y1)) << console::form1().lines[i].name << " start";
+            EXPECT_TRUE(dark((line.x1 + line.x2) / 2, (line.y1 + line.y2) / 2)) << console::form1().lines[i].name;
+            EXPECT_TRUE(dark(line.x2, line.y2)) << console::form1().lines[i].name << " end";
+        }
+        ReleaseDC(form(), dc);
+    }
+}
+
+TEST_F(FormTest, TabOrderFollowsTheRecordBothWays)
+{
+    struct TabCase {
+        const char* name;
+        bool shift;
+        Texts visits;
+    };
+    const TabCase cases[] = {
+        {"Tab", false, {"Combo1", "Command2", "Command3", "Command1", "Combo1"}},
+        {"Shift+Tab", true, {"Command3", "Command2", "Combo1", "Command1", "Command3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startProgram();
+        for (const auto& expected : c.visits) {
+            holdShift(c.shift);
+            postKey(GetFocus(), VK_TAB);
+            pump();
+            holdShift(false);
+            EXPECT_EQ(focusedControl(), expected);
+        }
+    }
+}
+
+TEST_F(FormTest, FocusComesBackWhereItWasAfterAnotherWindow)
+{
+    startProgram();
+    SetFocus(edit());
+    HWND other = CreateWindowExW(0, WC_STATICW, L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetActiveWindow(other);
+    pump();
+    ASSERT_NE(GetActiveWindow(), form());
+    SetActiveWindow(form());
+    pump();
+    EXPECT_EQ(focusedControl(), "Combo1");
+    DestroyWindow(other);
+}
+
+TEST_F(FormTest, EnterEscAndTypingRunNothing)
+{
+    enum class Target { EditField, Window };
+    struct InputCase {
+        const char* name;
+        std::wstring typed;
+        UINT key; // 0: none
+        Target target;
+        std::string text; // what the edit field shows after
+    };
+    const InputCase cases[] = {
+        {"typing", L"7x", 0, Target::EditField, "7x"},
+        {"Enter after a number", L"12", VK_RETURN, Target::EditField, "12"},
+        {"Enter after a new text", L"COM3", VK_RETURN, Target::EditField, "COM3"},
+        {"Esc in the edit field", L"", VK_ESCAPE, Target::EditField, "Comm Port"},
+        {"Enter on the window", L"", VK_RETURN, Target::Window, "Comm Port"},
+        {"Esc on the window", L"", VK_ESCAPE, Target::Window, "Comm Port"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startProgram();
+        SetFocus(edit());
+        SendMessageW(edit(), EM_SETSEL, 0, -1);
+        for (const wchar_t ch : c.typed) PostMessageW(edit(), WM_CHAR, ch, 1);
+        if (c.key) postKey(c.target == Target::EditField ? edit() : form(), c.key);
+        postKey(form(), VK_ESCAPE); // no cancel button either
+        pump();
+        EXPECT_EQ(windowText(combo()), c.text);
+        EXPECT_EQ(entries(combo()), oneToFifteen());
+        EXPECT_TRUE(IsWindowVisible(form()));
+        EXPECT_EQ(log, Log {});
+    }
+}
+
+TEST_F(FormTest, EachButtonRunsItsCommandOnce)
+{
+    struct ButtonCase {
+        const char* name;
+        std::string listText;
+        const char* button;
+        bool bySpace;
+        Log expected;
+    };
+    const ButtonCase cases[] = {
+        {"Start with a picked entry", "7", "Command3", false, {"CommPort=7", "PortOpen=true", "DTREnable=false"}},
+        {"Start with the initial text", "Comm Port", "Command3", false,
+         {"CommPort=0", "PortOpen=true", "DTREnable=false"}},
+        {"Start with typed text", " 1 2, more", "Command3", false, {"CommPort=12", "PortOpen=true", "DTREnable=false"}},
+        {"Start by Space", "4", "Command3", true, {"CommPort=4", "PortOpen=true", "DTREnable=false"}},
+        {"Pulse Out", "Comm Port", "Command1", false, {"DTREnable=true", "Sleep=500", "DTREnable=false"}},
+        {"Pulse Out by Space", "Comm Port", "Command1", true, {"DTREnable=true", "Sleep=500", "DTREnable=false"}},
+        {"Stop and Close", "Comm Port", "Command2", false, {"PortOpen=false", "exit 0"}},
+        {"Stop and Close by Space", "Comm Port", "Command2", true, {"PortOpen=false", "exit 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startProgram();
+        setListText(c.listText);
+        if (c.bySpace) {
+            SetFocus(control(c.button));
+            postKey(control(c.button), VK_SPACE);
+        } else {
+            postClick(control(c.button));
+        }
+        pump();
+        EXPECT_EQ(log, c.expected);
+    }
+}
+
+TEST_F(FormTest, ClickDuringAPulseRunsAfterIt)
+{
+    startProgram();
+    sleep.during = [this] { postClick(control("Command1")); };
+    click("Command1");
+    const Log twoPulses {"DTREnable=true", "Sleep=500", "DTREnable=false",
+                         "DTREnable=true", "Sleep=500", "DTREnable=false"};
+    EXPECT_EQ(log, twoPulses);
+}
+
+TEST_F(FormTest, NothingRunsAfterStopAndClose)
+{
+    startProgram();
+    postClick(control("Command2"));
+    postClick(control("Command3")); // already queued behind Stop and Close
+    postClick(control("Command1"));
+    pump();
+    EXPECT_EQ(log, (Log {"PortOpen=false", "exit 0"}));
+    program->tearDown();
+    EXPECT_EQ(log.back(), "destroyed");
+}
+
+TEST_F(FormTest, FailingCommandIsReportedAndEndsTheProgram)
+{
+    startProgram(/*refuseWrite=*/1);
+    setListText("3");
+    click("Command3");
+    click("Command1"); // after the end: runs nothing
+    EXPECT_EQ(log, (Log {"CommPort=3", "release", "report 8005", "exit 1"}));
+    EXPECT_EQ(program->dispatch().exitStatus(), 1);
+}
+
+TEST_F(FormTest, WaysTheWindowGoesRunNoCommandAndReleaseThePort)
+{
+    const auto endSession = [](HWND form) {
+        if (SendMessageW(form, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF))
+            SendMessageW(form, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    };
+    struct GoneCase {
+        const char* name;
+        std::function<void(FormTest&)> act;
+        Log expected;
+    };
+    const GoneCase cases[] = {
+        {"WM_CLOSE from another program", [](FormTest& t) { PostMessageW(t.form(), WM_CLOSE, 0, 0); },
+         {"destroyed", "exit 0"}},
+        {"the close box", [](FormTest& t) { PostMessageW(t.form(), WM_SYSCOMMAND, SC_CLOSE, 0); },
+         {"destroyed", "exit 0"}},
+        {"Alt+F4", [](FormTest&) { postKey(GetFocus(), VK_F4, WM_SYSKEYDOWN, KF_ALTDOWN << 16); },
+         {"destroyed", "exit 0"}},
+        {"the session's end", [&](FormTest& t) { endSession(t.form()); }, {"destroyed", "exit 0"}},
+        {"the session's end during a pulse: the pulse first",
+         [&](FormTest& t) {
+             std::atomic<bool> ended {false};
+             std::thread session;
+             t.sleep.during = [&] {
+                 // Sent from another thread, as Windows does: it waits until this one takes messages.
+                 session = std::thread([&, form = t.form()] {
+                     endSession(form);
+                     ended = true;
+                 });
+             };
+             t.click("Command1");
+             t.pumpUntil([&] { return ended.load(); });
+             session.join();
+         },
+         {"DTREnable=true", "Sleep=500", "DTREnable=false", "destroyed", "exit 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startProgram();
+        setListText("3");
+        click("Command3");
+        log.clear();
+        const HWND window = form();
+        c.act(*this);
+        pumpUntil([&] { return !IsWindow(window); });
+        EXPECT_EQ(log, c.expected); // the component goes with the window, and closes its port
+        EXPECT_FALSE(program->dispatch().ended());
+    }
+}
+
+TEST_F(FormTest, RunEndsWithItsStatus)
+{
+    struct RunCase {
+        const char* name;
+        int refuseWrite;
+        std::function<void(FormTest&)> queue; // input waiting when the loop starts
+        int status;
+        Log expected;
+    };
+    const RunCase cases[] = {
+        {"Stop and Close", -1, [](FormTest& t) { postClick(t.control("Command2")); }, 0,
+         {"PortOpen=false", "destroyed"}},
+        {"frame close", -1, [](FormTest& t) { PostMessageW(t.form(), WM_CLOSE, 0, 0); }, 0, {"destroyed"}},
+        {"refused Start", 1, [](FormTest& t) { postClick(t.control("Command3")); }, 1,
+         {"CommPort=3", "release", "report 8005", "destroyed"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeProgram(c.refuseWrite, /*ownExit=*/true);
+        SetWindowTextW(combo(), L"3");
+        c.queue(*this);
+        EXPECT_EQ(program->run(), c.status);
+        EXPECT_EQ(log, c.expected);
+    }
+}
+
+TEST_F(FormTest, EntryTooltipsNameTheirDevicesWhenTheListDrops)
+{
+    startProgram();
+    SendMessageW(combo(), CB_SHOWDROPDOWN, TRUE, 0);
+    const HWND tips = program->form()->portList().tooltips();
+    const HWND list = program->form()->portList().list();
+    EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 15);
+    const auto tooltip = [&](int index) {
+        wchar_t text[256] = {};
+        TOOLINFOW tool {};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = list;
+        tool.uId = static_cast<UINT_PTR>(index);
+        tool.lpszText = text;
+        SendMessageW(tips, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+        return platform::narrow(text);
+    };
+    EXPECT_EQ(tooltip(0), "Port 1 opens Prolific USB-to-Serial Comm Port (COM1)");
+    EXPECT_EQ(tooltip(1), "No device has port number 2 now");
+    EXPECT_EQ(tooltip(14), "No device has port number 15 now");
+    // The opened list shows every entry, none scrolled away.
+    EXPECT_TRUE(IsWindowVisible(list));
+    EXPECT_EQ(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
+    RECT listClient, last;
+    GetClientRect(list, &listClient);
+    SendMessageW(list, LB_GETITEMRECT, 14, reinterpret_cast<LPARAM>(&last));
+    EXPECT_LE(last.bottom, listClient.bottom);
+    SendMessageW(combo(), CB_SHOWDROPDOWN, FALSE, 0);
+    pump();
+    EXPECT_EQ(entries(combo()), oneToFifteen());
+    EXPECT_EQ(windowText(combo()), "Comm Port");
+    EXPECT_TRUE(log.empty()); // no port was opened to find out
+}
+
+} // namespace
