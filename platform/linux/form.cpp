@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -47,6 +48,9 @@ Form::Form(const console::WindowDef& def, std::unique_ptr<HostedComponent> comm,
     installFontSubstitutes();
     setObjectName(QString::fromLatin1(def.name));
     setWindowTitle(QString::fromUtf8(def.caption));
+    // The installed theme's icon where there is one (a desktop scales the
+    // SVG), else the one built in.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("dtr-pulse-out"), QIcon(QStringLiteral(":/dtr-pulse-out.ico"))));
     setFixedSize(pixels(def.clientWidth), pixels(def.clientHeight));
     for (const auto& control : def.controls) {
         if (control.kind == console::ControlKind::SerialComponent) continue; // invisible: no widget

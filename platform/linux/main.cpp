@@ -10,6 +10,11 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("DTR Pulse Out"));
+    QApplication::setApplicationVersion(QStringLiteral(DTR_VERSION));
+    // Docks and task switchers match the window to its menu entry by this
+    // name, on X11 and Wayland alike.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.dtr_pulse_out"));
     platform::SystemSleep sleep;
     const platform::PortResolver& resolver = platform::systemPortResolver();
     platform::Program program({resolver, std::make_unique<platform::SerialComponent>(resolver), sleep, nullptr, {}});

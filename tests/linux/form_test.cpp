@@ -93,6 +93,7 @@ private slots:
     {
         startProgram();
         QCOMPARE(form()->windowTitle(), QStringLiteral("DTR Pulse Out"));
+        QVERIFY(!form()->windowIcon().availableSizes().isEmpty());
         QCOMPARE(entries(*combo()), oneToFifteen());
         QCOMPARE(combo()->currentIndex(), -1);
         QCOMPARE(combo()->currentText(), QStringLiteral("Comm Port"));
