@@ -61,7 +61,7 @@ TtyPort::OpenResult TtyPort::open(const std::string& device, const termios& sett
     }
     if (::ioctl(fd, TIOCMBIC, &kBothLines) != 0) result.linesError = errno;
     fd_ = fd;
-    if (::ioctl(fd, TIOCEXCL) != 0 || ::tcsetattr(fd, TCSANOW, &settings) != 0) {
+    if (::tcgetattr(fd, &found_) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || ::tcsetattr(fd, TCSANOW, &settings) != 0) {
         result.setupError = errno;
         close();
         return result;
@@ -84,7 +84,13 @@ void TtyPort::close() noexcept
 {
     delete notifier_;
     notifier_ = nullptr;
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ < 0) return;
+    termios leave = found_;
+    ::cfsetispeed(&leave, B0);
+    ::cfsetospeed(&leave, B0);
+    leave.c_cflag |= HUPCL;
+    ::tcsetattr(fd_, TCSANOW, &leave); // fails on a hung-up device: nothing to keep then
+    ::close(fd_);
     fd_ = -1;
 }
 

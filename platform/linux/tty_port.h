@@ -54,7 +54,11 @@ public:
     // and the write that lowers the lines. Closed again on any error.
     OpenResult open(const std::string& device, const termios& settings);
     int setDtr(bool on); // 0 or errno
-    void close() noexcept; // leaves the speed at B0: nothing is restored
+    // Puts back the termios found at open, but with speed B0 (so the next
+    // open leaves the lines alone) and HUPCL (so a close drops them), then
+    // closes. A program that sets only its speed afterwards finds the port as
+    // it was otherwise.
+    void close() noexcept;
     bool isOpen() const { return fd_ >= 0; }
 
 private:
@@ -62,6 +66,7 @@ private:
 
     std::function<void(const std::string&)> onHangUp_;
     int fd_ = -1;
+    termios found_ {}; // at open
     QSocketNotifier* notifier_ = nullptr;
 };
 

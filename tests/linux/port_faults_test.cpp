@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -130,6 +131,25 @@ void writeLock(const std::string& device, long pid, const std::string& program)
     std::ofstream(lockPath(device)) << pid << '\n' << program << '\n';
 }
 
+// The UUCP lock of minicom and picocom: the pid in ten columns, named after
+// the device's base name.
+std::string uucpLockPath(const std::string& device) { return "/var/lock/LCK.." + device.substr(device.rfind('/') + 1); }
+
+void writeUucpLock(const std::string& device, long pid)
+{
+    char line[16];
+    std::snprintf(line, sizeof line, "%10ld\n", pid);
+    std::ofstream(uucpLockPath(device)) << line;
+}
+
+std::shared_ptr<void> sleeperNamedInLock(const std::function<void(pid_t)>& write)
+{
+    auto sleeper = std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // its name is "sleep" from now on
+    write(sleeper->pid());
+    return sleeper;
+}
+
 // Whether this process has the device open.
 bool holds(const std::string& device)
 {
@@ -195,12 +215,18 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
          "Permission denied: port 1 ({pty})."},
         {"busy: a lock file names a live process of another program",
          [](PtyPair& pty) {
-             auto sleeper = std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); });
-             std::this_thread::sleep_for(std::chrono::milliseconds(100)); // its name is "sleep" from now on
-             writeLock(pty.slavePath(), sleeper->pid(), "sleep");
-             return std::shared_ptr<void>(sleeper);
+             return sleeperNamedInLock([&](pid_t pid) { writeLock(pty.slavePath(), pid, "sleep"); });
          },
          [](auto& comm, auto&) { openPort(comm); }, false, false, 8010, "port 1 ({pty}) is held by sleep (pid "},
+        {"busy: a UUCP lock (minicom, picocom) names a live process",
+         [](PtyPair& pty) { return sleeperNamedInLock([&](pid_t pid) { writeUucpLock(pty.slavePath(), pid); }); },
+         [](auto& comm, auto&) { openPort(comm); }, false, false, 8010, "port 1 ({pty}) is held by sleep (pid "},
+        {"stale UUCP lock of a process that is gone: taken over",
+         [](PtyPair& pty) {
+             writeUucpLock(pty.slavePath(), deadPid());
+             return std::shared_ptr<void>();
+         },
+         [](auto& comm, auto&) { openPort(comm); }, false, false, kOpened, ""},
         {"busy: an exclusive open by another process, no lock file",
          [](PtyPair& pty) {
              ::chmod(pty.slavePath().c_str(), 0666);
@@ -240,6 +266,7 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
         if (!std::filesystem::exists(pty.slavePath())) continue;
         scene.reset();
         ::unlink(lockPath(pty.slavePath()).c_str());
+        ::unlink(uucpLockPath(pty.slavePath()).c_str());
         SerialComponent next(resolver);
         EXPECT_NO_THROW(openPort(next)) << f.name << ": not released";
     }

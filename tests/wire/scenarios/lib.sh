@@ -104,6 +104,15 @@ in_pulse() {
   echo "no pulse under way" >&2; return 1
 }
 
+# Waits (at most 30 s) until PID has DEVICE open.
+await_open() {
+  for _ in $(seq 600); do
+    ls -l "/proc/$PID/fd" 2>/dev/null | grep -q -- "-> $1\$" && return 0
+    sleep 0.05
+  done
+  echo "$PROGRAM never opened $1" >&2; return 1
+}
+
 # Waits (at most 60 s) for PID to end; records its status under NAME.
 wait_exit() {
   local name=$1 pid=$2 status=timeout
