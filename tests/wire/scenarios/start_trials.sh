@@ -8,8 +8,8 @@
 #   4 .. 5   the C pulser opens, lowers both lines and closes
 #   6 .. 7   a later Start (the instance before left the port at B0), up to
 #            the first Pulse Out
-#   8 .. 9   another program opens the port and sets its own speed
 #  10 .. 11  the C pulser opens after us (a later open for it)
+#   8 .. 9   then another program opens the port and sets its own speed
 # Records stty_status, speed and read_status from the program after us.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 TRIALS=${TRIALS:-10}
@@ -59,6 +59,10 @@ start_trials() {
   click pulse; in_pulse
   click stop
   wait_exit status_later "$PID"
+  # The C pulser after us: our close left B0 in place.
+  mark 10
+  "$BUILD/bench/c_pulser" "$device" 0
+  mark 11
   mark 8
   set +e
   stty -F "$device" 9600; result stty_status $?
@@ -66,9 +70,4 @@ start_trials() {
   timeout 1 cat "$device" >/dev/null; result read_status $? # 124: it opened, then waited for data, as ever
   set -e
   mark 9
-  # The C pulser after us: our close left B0 in place.
-  stty -F "$device" 0
-  mark 10
-  "$BUILD/bench/c_pulser" "$device" 0
-  mark 11
 }
