@@ -163,6 +163,8 @@ struct StartDevice {
     wire::LineTrace GuestRun::*trace;
 };
 
+void PrintTo(const StartDevice& d, std::ostream* os) { *os << d.name; }
+
 class StartLines : public testing::TestWithParam<StartDevice> {};
 
 TEST_P(StartLines, HoldDtrAndRtsDownFromTheOpenOn)
