@@ -54,15 +54,20 @@ struct Outcome {
 };
 
 // Runs steps in a child with a 10 s limit; returns what the component said.
-// afterFork runs in the test process once the child is on its way.
+// afterFork runs in the test process once the child is on its way, and
+// before the child's steps begin (it may close what the steps rely on).
 Outcome inChild(const std::function<void()>& steps, const std::function<void()>& afterFork)
 {
-    int pipeFds[2];
+    int pipeFds[2], goFds[2];
     if (::pipe(pipeFds) != 0) return {};
+    if (::pipe(goFds) != 0) return {};
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
+        ::close(goFds[1]);
         ::alarm(10);
+        char go = 0;
+        [[maybe_unused]] const auto r = ::read(goFds[0], &go, 1);
         std::string report;
         try {
             steps();
@@ -74,7 +79,9 @@ Outcome inChild(const std::function<void()>& steps, const std::function<void()>&
         ::_exit(0);
     }
     ::close(pipeFds[1]);
+    ::close(goFds[0]);
     afterFork();
+    ::close(goFds[1]); // the child's read returns: go
     std::string text;
     char buffer[512];
     for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
