@@ -1,30 +1,70 @@
 #include "port_access.h"
 
+#include <QLockFile>
+#include <QStandardPaths>
+
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <algorithm>
 
 #include <grp.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
-// The directories, in order, where serial programs look for lock files.
+// QSerialPort's lock directories, in its order (Qt 6 qserialport_unix.cpp);
+// it adds the user's temporary directory last.
 constexpr std::string_view kLockDirectories[] = {
     "/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
     "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock",
 };
 
-std::string lockFileName(const std::string& devicePath)
+// Where minicom and picocom keep their UUCP locks.
+constexpr std::string_view kUucpLockDirectory = "/var/lock";
+
+std::vector<std::string> qtLockDirectories()
+{
+    std::vector<std::string> dirs(std::begin(kLockDirectories), std::end(kLockDirectories));
+    dirs.push_back(QStandardPaths::writableLocation(QStandardPaths::TempLocation).toStdString());
+    return dirs;
+}
+
+// Qt names the lock after the device's path below /dev, '/' made '_'.
+std::string qtLockFileName(const std::string& devicePath)
 {
     std::string name = devicePath.rfind("/dev/", 0) == 0 ? devicePath.substr(5) : devicePath;
     for (char& c : name)
         if (c == '/') c = '_';
     return "LCK.." + name;
+}
+
+// Every lock file that can name a holder of the device.
+std::vector<std::string> candidateLockFiles(const std::string& devicePath)
+{
+    std::vector<std::string> files;
+    for (const auto& dir : qtLockDirectories()) files.push_back(dir + "/" + qtLockFileName(devicePath));
+    const std::string uucp = uucpLockPath(devicePath);
+    if (std::find(files.begin(), files.end(), uucp) == files.end()) files.push_back(uucp);
+    return files;
+}
+
+// A lock file no live process holds any more. A QSerialPort program keeps
+// flock() on its lock while it lives, so its lock is never removed here even
+// if its pid were misread.
+void removeStaleLock(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+    ::close(fd);
 }
 
 std::string trimmed(std::string s)
@@ -36,14 +76,30 @@ std::string trimmed(std::string s)
 
 } // namespace
 
+std::string qtLockPath(const std::string& devicePath)
+{
+    const std::string file = qtLockFileName(devicePath);
+    for (const auto& dir : qtLockDirectories()) {
+        const std::string path = dir + "/" + file;
+        if (::access(dir.c_str(), R_OK) != 0) continue;
+        if (::access(path.c_str(), F_OK) == 0 || ::access(dir.c_str(), W_OK) == 0) return path;
+    }
+    return {};
+}
+
+std::string uucpLockPath(const std::string& devicePath)
+{
+    return std::string(kUucpLockDirectory) + "/LCK.." + std::filesystem::path(devicePath).filename().string();
+}
+
 std::optional<LockHolder> liveLockHolder(const std::string& devicePath)
 {
-    const std::string file = lockFileName(devicePath);
-    for (const auto dir : kLockDirectories) {
-        std::ifstream lock(std::string(dir) + "/" + file);
+    for (const auto& file : candidateLockFiles(devicePath)) {
+        std::ifstream lock(file);
         if (!lock) continue;
-        // Both layouts in use start with the pid: ASCII, padded (UUCP) or
-        // plain with the program's name on the next line (Qt).
+        // Both layouts in use start with the pid in ASCII: padded to ten
+        // columns (UUCP), or plain with the program's name on the next line
+        // (Qt's QLockFile).
         std::string pidLine, nameLine;
         std::getline(lock, pidLine);
         std::getline(lock, nameLine);
@@ -108,6 +164,50 @@ std::string accessAdvice(const std::string& devicePath)
         return "Ask an administrator for read and write access to " + devicePath;
     return "The device belongs to group '" + group + "': add your user to it (sudo usermod -aG " + group
            + " $USER), then log out and in again";
+}
+
+PortLock::PortLock() = default;
+
+PortLock::~PortLock() { release(); }
+
+void PortLock::release() noexcept { held_.clear(); } // QLockFile removes its file
+
+PortLock::Outcome PortLock::take(const std::string& devicePath)
+{
+    release();
+    failure_.clear();
+    holder_ = liveLockHolder(devicePath);
+    if (holder_) return Outcome::Held;
+    const std::string qtPath = qtLockPath(devicePath);
+    if (qtPath.empty()) {
+        failure_ = "no lock directory is writable";
+        return Outcome::NoLockDirectory;
+    }
+    std::vector<std::string> paths {qtPath};
+    const std::string uucpPath = uucpLockPath(devicePath);
+    if (uucpPath != qtPath && ::access(std::string(kUucpLockDirectory).c_str(), W_OK) == 0) paths.push_back(uucpPath);
+    for (const auto& path : paths) {
+        removeStaleLock(path); // no live process is named by it: checked above
+        auto lock = std::make_unique<QLockFile>(QString::fromStdString(path));
+        // Staleness was judged above by the pid; Qt's own rule would also
+        // take a live holder's lock for its age or a missing program name.
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0)) {
+            held_.push_back(std::move(lock));
+            continue;
+        }
+        const int error = errno;
+        if (lock->error() == QLockFile::LockFailedError) { // another program was quicker
+            release();
+            holder_ = liveLockHolder(devicePath);
+            return Outcome::Held;
+        }
+        if (path != qtPath) continue; // the UUCP lock is taken where we may
+        release();
+        failure_ = "no lock directory is writable (creating " + path + ": " + std::strerror(error) + ")";
+        return Outcome::NoLockDirectory;
+    }
+    return Outcome::Taken;
 }
 
 } // namespace platform

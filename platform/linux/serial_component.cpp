@@ -1,51 +1,46 @@
 #include "serial_component.h"
 
 #include "platform/common/comm_errors.h"
-#include "port_access.h"
 
-#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace platform {
+namespace {
 
-SerialComponent::SerialComponent(const PortResolver& resolver, QObject* parent)
-    : QObject(parent), resolver_(resolver)
+// The errors of a line write that mean the device has no modem-control lines.
+bool noModemLines(int error) { return error == ENOTTY || error == EINVAL; }
+
+} // namespace
+
+SerialComponent::SerialComponent(const PortResolver& resolver)
+    : resolver_(resolver), port_([this](const std::string& reason) {
+          // Let the lock go at once too; the next command reports the loss.
+          lostReason_ = reason;
+          lock_.release();
+      })
 {
-    connect(&port_, &QSerialPort::errorOccurred, this, &SerialComponent::onPortError);
 }
 
 SerialComponent::~SerialComponent() { release(); }
 
 void SerialComponent::release() noexcept
 {
-    try {
-        if (port_.isOpen()) port_.close();
-    } catch (...) {
-    }
+    port_.close();
+    lock_.release();
     device_.clear();
     lostReason_.clear();
 }
 
-void SerialComponent::onPortError(QSerialPort::SerialPortError error)
-{
-    // A device unplugged while open makes the port readable forever, each
-    // read failing: Qt reports that on every turn of the event loop. Let the
-    // port go at once (no busy loop, no lock left) and tell the next command.
-    if (!port_.isOpen() || (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)) return;
-    lostReason_ = port_.errorString().toStdString();
-    port_.close();
-}
+bool SerialComponent::deviceNodeGone() const { return !device_.empty() && ::access(device_.c_str(), F_OK) != 0; }
 
-bool SerialComponent::deviceNodeGone() const
+void SerialComponent::throwDeviceGone(const std::string& reason)
 {
-    return !device_.empty() && !QFileInfo::exists(QString::fromStdString(device_));
-}
-
-void SerialComponent::throwDeviceGone()
-{
-    const std::string reason = lostReason_.empty() ? "the device node is gone" : lostReason_;
+    const std::string why = !lostReason_.empty() ? lostReason_ : !reason.empty() ? reason : "the device node is gone";
     const std::string device = device_;
     release();
-    throw commError(CommFault::DeviceGone, commPort_, device, reason);
+    throw commError(CommFault::DeviceGone, commPort_, device, why);
 }
 
 void SerialComponent::setCommPort(std::int16_t port)
@@ -68,74 +63,70 @@ void SerialComponent::setDTREnable(bool enable)
     dtrEnable_ = enable;
     if (!lostReason_.empty()) throwDeviceGone();
     if (!port_.isOpen()) return;
-    port_.clearError();
-    if (port_.setDataTerminalReady(enable)) return;
-    if (!lostReason_.empty() || deviceNodeGone()) throwDeviceGone();
-    if (port_.error() == QSerialPort::UnsupportedOperationError)
-        throw commError(CommFault::NoDtrLine, commPort_, device_);
-    throw commError(CommFault::LineFailed, commPort_, device_, port_.errorString().toStdString());
+    const int error = port_.setDtr(enable);
+    if (error == 0) return;
+    // A hung-up descriptor answers EIO to every line write.
+    if (error == EIO || deviceNodeGone()) throwDeviceGone(std::strerror(error));
+    if (noModemLines(error)) throw commError(CommFault::NoDtrLine, commPort_, device_);
+    throw commError(CommFault::LineFailed, commPort_, device_, std::strerror(error));
 }
 
 void SerialComponent::open()
 {
     if (!lostReason_.empty()) throwDeviceGone();
     if (port_.isOpen()) throw commError(CommFault::AlreadyOpen, commPort_, device_);
+    // Everything is ready before open(): the device, the lock, the termios.
     const auto device = resolver_.deviceFor(commPort_);
     if (!device) throw commError(CommFault::NoDevice, commPort_, {}, describePresentPorts(resolver_));
+    if (::access(device->c_str(), F_OK) != 0)
+        throw commError(CommFault::DeviceMissing, commPort_, *device, describePresentPorts(resolver_));
+    switch (lock_.take(*device)) {
+    case PortLock::Outcome::Taken: break;
+    case PortLock::Outcome::Held: throw commError(CommFault::Busy, commPort_, *device, describeHolder(lock_.holder()));
+    case PortLock::Outcome::NoLockDirectory: throw commError(CommFault::OpenFailed, commPort_, *device, lock_.failure());
+    }
+    const termios settings = commTermios(settings_);
 
-    port_.setPortName(QString::fromStdString(*device));
-    port_.setBaudRate(settings_.baudRate);
-    port_.setDataBits(settings_.dataBits);
-    port_.setParity(settings_.parity);
-    port_.setStopBits(settings_.stopBits);
-    port_.setFlowControl(settings_.flowControl);
-    port_.setReadBufferSize(settings_.inBufferSize);
-    port_.clearError();
-    if (!port_.open(QIODevice::ReadWrite)) throwOpenFailure(*device);
-    device_ = *device;
-    applyLinesAfterOpen();
-}
-
-void SerialComponent::applyLinesAfterOpen()
-{
-    // Opening a UART raises DTR and RTS; bring both to their stored levels at
-    // once. A device without modem-control lines (a pseudo-terminal) still
-    // opens: the next DTR write says it has no DTR line.
-    const auto set = [this](bool ok) {
-        if (ok || port_.error() == QSerialPort::UnsupportedOperationError) return;
-        const std::string reason = port_.errorString().toStdString();
-        const std::string device = device_;
+    const TtyPort::OpenResult result = port_.open(*device, settings);
+    if (result.openError) throwOpenFailure(*device, result.openError);
+    // A device without modem-control lines (a pseudo-terminal) still opens:
+    // the next DTR write says it has no DTR line.
+    if (result.linesError && !noModemLines(result.linesError)) {
         release();
-        throw commError(CommFault::OpenFailed, commPort_, device, "setting its control lines failed: " + reason);
-    };
-    port_.clearError();
-    set(port_.setRequestToSend(settings_.rtsEnable));
-    port_.clearError();
-    set(port_.setDataTerminalReady(dtrEnable_));
+        throw commError(CommFault::OpenFailed, commPort_, *device,
+                        std::string("setting its control lines failed: ") + std::strerror(result.linesError));
+    }
+    if (result.setupError) {
+        release();
+        throw commError(CommFault::OpenFailed, commPort_, *device,
+                        std::string("setting it up failed: ") + std::strerror(result.setupError));
+    }
+    device_ = *device;
+    if (!dtrEnable_) return;
+    // A DTR level stored while closed is applied once the lines are down.
+    if (const int error = port_.setDtr(true); error && !noModemLines(error)) {
+        release();
+        throw commError(CommFault::OpenFailed, commPort_, *device,
+                        std::string("setting its control lines failed: ") + std::strerror(error));
+    }
 }
 
-void SerialComponent::throwOpenFailure(const std::string& device)
+void SerialComponent::throwOpenFailure(const std::string& device, int error)
 {
-    const QSerialPort::SerialPortError error = port_.error();
-    const std::string reason = port_.errorString().toStdString();
+    lock_.release();
     switch (error) {
-    case QSerialPort::DeviceNotFoundError:
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
         throw commError(CommFault::DeviceMissing, commPort_, device, describePresentPorts(resolver_));
-    case QSerialPort::PermissionError:
-        // Qt reports a lock held by another program, an exclusive open and a
-        // missing permission alike; tell them apart here.
-        if (const auto holder = liveLockHolder(device))
-            throw commError(CommFault::Busy, commPort_, device, describeHolder(holder));
-        if (const auto holder = openHolder(device))
-            throw commError(CommFault::Busy, commPort_, device, describeHolder(holder));
-        if (accessDenied(device))
-            throw commError(CommFault::PermissionDenied, commPort_, device, accessAdvice(device));
-        if (reason.find("creating lock file") != std::string::npos)
-            throw commError(CommFault::OpenFailed, commPort_, device,
-                            "no lock directory is writable (" + reason + ")");
-        throw commError(CommFault::Busy, commPort_, device, describeHolder(std::nullopt));
+    case EBUSY: // an exclusive open (TIOCEXCL) by a program that keeps no lock file
+        throw commError(CommFault::Busy, commPort_, device, describeHolder(openHolder(device)));
+    case EACCES:
+    case EPERM:
+        if (accessDenied(device)) throw commError(CommFault::PermissionDenied, commPort_, device, accessAdvice(device));
+        throw commError(CommFault::Busy, commPort_, device, describeHolder(openHolder(device)));
     default:
-        throw commError(CommFault::OpenFailed, commPort_, device, reason);
+        throw commError(CommFault::OpenFailed, commPort_, device, std::strerror(error));
     }
 }
 

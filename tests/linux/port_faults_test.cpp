@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -53,15 +54,20 @@ struct Outcome {
 };
 
 // Runs steps in a child with a 10 s limit; returns what the component said.
-// afterFork runs in the test process once the child is on its way.
+// afterFork runs in the test process once the child is on its way, and
+// before the child's steps begin (it may close what the steps rely on).
 Outcome inChild(const std::function<void()>& steps, const std::function<void()>& afterFork)
 {
-    int pipeFds[2];
+    int pipeFds[2], goFds[2];
     if (::pipe(pipeFds) != 0) return {};
+    if (::pipe(goFds) != 0) return {};
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
+        ::close(goFds[1]);
         ::alarm(10);
+        char go = 0;
+        [[maybe_unused]] const auto r = ::read(goFds[0], &go, 1);
         std::string report;
         try {
             steps();
@@ -73,7 +79,9 @@ Outcome inChild(const std::function<void()>& steps, const std::function<void()>&
         ::_exit(0);
     }
     ::close(pipeFds[1]);
+    ::close(goFds[0]);
     afterFork();
+    ::close(goFds[1]); // the child's read returns: go
     std::string text;
     char buffer[512];
     for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
@@ -128,6 +136,25 @@ std::string lockPath(const std::string& device)
 void writeLock(const std::string& device, long pid, const std::string& program)
 {
     std::ofstream(lockPath(device)) << pid << '\n' << program << '\n';
+}
+
+// The UUCP lock of minicom and picocom: the pid in ten columns, named after
+// the device's base name.
+std::string uucpLockPath(const std::string& device) { return "/var/lock/LCK.." + device.substr(device.rfind('/') + 1); }
+
+void writeUucpLock(const std::string& device, long pid)
+{
+    char line[16];
+    std::snprintf(line, sizeof line, "%10ld\n", pid);
+    std::ofstream(uucpLockPath(device)) << line;
+}
+
+std::shared_ptr<void> sleeperNamedInLock(const std::function<void(pid_t)>& write)
+{
+    auto sleeper = std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // its name is "sleep" from now on
+    write(sleeper->pid());
+    return sleeper;
 }
 
 // Whether this process has the device open.
@@ -195,12 +222,18 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
          "Permission denied: port 1 ({pty})."},
         {"busy: a lock file names a live process of another program",
          [](PtyPair& pty) {
-             auto sleeper = std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); });
-             std::this_thread::sleep_for(std::chrono::milliseconds(100)); // its name is "sleep" from now on
-             writeLock(pty.slavePath(), sleeper->pid(), "sleep");
-             return std::shared_ptr<void>(sleeper);
+             return sleeperNamedInLock([&](pid_t pid) { writeLock(pty.slavePath(), pid, "sleep"); });
          },
          [](auto& comm, auto&) { openPort(comm); }, false, false, 8010, "port 1 ({pty}) is held by sleep (pid "},
+        {"busy: a UUCP lock (minicom, picocom) names a live process",
+         [](PtyPair& pty) { return sleeperNamedInLock([&](pid_t pid) { writeUucpLock(pty.slavePath(), pid); }); },
+         [](auto& comm, auto&) { openPort(comm); }, false, false, 8010, "port 1 ({pty}) is held by sleep (pid "},
+        {"stale UUCP lock of a process that is gone: taken over",
+         [](PtyPair& pty) {
+             writeUucpLock(pty.slavePath(), deadPid());
+             return std::shared_ptr<void>();
+         },
+         [](auto& comm, auto&) { openPort(comm); }, false, false, kOpened, ""},
         {"busy: an exclusive open by another process, no lock file",
          [](PtyPair& pty) {
              ::chmod(pty.slavePath().c_str(), 0666);
@@ -240,6 +273,7 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
         if (!std::filesystem::exists(pty.slavePath())) continue;
         scene.reset();
         ::unlink(lockPath(pty.slavePath()).c_str());
+        ::unlink(uucpLockPath(pty.slavePath()).c_str());
         SerialComponent next(resolver);
         EXPECT_NO_THROW(openPort(next)) << f.name << ": not released";
     }

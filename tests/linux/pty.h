@@ -23,6 +23,8 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     const std::string& slavePath() const { return slavePath_; }
+    // The master answers termios requests with the slave's termios.
+    int masterFd() const { return master_; }
     void closeMaster()
     {
         if (master_ >= 0) ::close(master_);

@@ -1,4 +1,5 @@
-// GoogleTest under a QCoreApplication: QSerialPort wants one for its notifiers.
+// GoogleTest under a QCoreApplication: the serial component notices a hung-up
+// device through a QSocketNotifier, which needs one.
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>

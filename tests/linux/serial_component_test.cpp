@@ -3,11 +3,18 @@
 #include "platform/linux/serial_component.h"
 #include "pty.h"
 
+#include "platform/linux/port_access.h"
+
 #include <gtest/gtest.h>
 
+#include <QLockFile>
+
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -111,6 +118,97 @@ TEST(SerialComponent, DestroyingItReleasesThePort)
     SerialComponent second(rig.resolver);
     second.setCommPort(1);
     EXPECT_NO_THROW(second.setPortOpen(true));
+}
+
+// The speed stays 0 (B0) while open and after close: a later open then
+// leaves DTR and RTS alone. While open the port is 8N1 raw with no flow
+// control; after close the rest is as it was found, so a program that sets
+// only its speed reads as before.
+TEST(SerialComponent, LeavesThePortAtSpeedZeroAndOtherwiseAsFound)
+{
+    Rig rig;
+    termios found {};
+    ASSERT_EQ(::tcgetattr(rig.pty.masterFd(), &found), 0);
+    ASSERT_NE(::cfgetospeed(&found), B0) << "a fresh pseudo-terminal has a speed";
+    ASSERT_TRUE(found.c_lflag & ICANON) << "a fresh pseudo-terminal is canonical";
+    SerialComponent comm(rig.resolver);
+    comm.setCommPort(1);
+    struct Stage {
+        const char* name;
+        std::function<void()> step;
+        bool raw; // else as found
+    };
+    const Stage stages[] = {
+        {"while open", [&] { comm.setPortOpen(true); }, true},
+        {"after close", [&] { comm.setPortOpen(false); }, false},
+    };
+    for (const auto& stage : stages) {
+        SCOPED_TRACE(stage.name);
+        stage.step();
+        termios t {};
+        ASSERT_EQ(::tcgetattr(rig.pty.masterFd(), &t), 0);
+        EXPECT_EQ(::cfgetospeed(&t), B0);
+        EXPECT_EQ(::cfgetispeed(&t), B0);
+        EXPECT_TRUE(t.c_cflag & HUPCL) << "the kernel must drop the lines if we die";
+        if (stage.raw) {
+            EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+            EXPECT_TRUE(t.c_cflag & CLOCAL) << "no waiting for carrier";
+            EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG)) << "not raw";
+            EXPECT_FALSE(t.c_iflag & (IXON | IXOFF | ICRNL)) << "not raw";
+            EXPECT_FALSE(t.c_oflag & OPOST) << "not raw";
+        } else {
+            EXPECT_EQ(t.c_lflag, found.c_lflag);
+            EXPECT_EQ(t.c_iflag, found.c_iflag);
+            EXPECT_EQ(t.c_oflag, found.c_oflag);
+            EXPECT_EQ(t.c_cc[VMIN], found.c_cc[VMIN]);
+        }
+    }
+}
+
+long firstLinePid(const std::string& file)
+{
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return std::strtol(line.c_str(), nullptr, 10); // as minicom and picocom read it
+}
+
+// Whether a QSerialPort program (QLockFile::tryLock, in a process of its own)
+// would get the lock.
+bool qtProgramGetsLock(const std::string& file)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        QLockFile lock(QString::fromStdString(file));
+        ::_exit(lock.tryLock(0) ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(SerialComponent, HoldsTheLocksOtherSerialProgramsHonour)
+{
+    if (::access("/var/lock", W_OK) != 0) GTEST_SKIP() << "/var/lock is not writable here";
+    Rig rig;
+    const std::string device = rig.pty.slavePath();
+    SerialComponent comm(rig.resolver);
+    comm.setCommPort(1);
+    comm.setPortOpen(true);
+    struct Reader {
+        const char* who;
+        std::string file;
+        std::function<bool(const std::string&)> seesUs;
+    };
+    const Reader readers[] = {
+        {"a QSerialPort program", platform::qtLockPath(device),
+         [](const std::string& f) { return !qtProgramGetsLock(f); }},
+        {"minicom or picocom", platform::uucpLockPath(device),
+         [](const std::string& f) { return firstLinePid(f) == ::getpid(); }},
+    };
+    for (const auto& r : readers) EXPECT_TRUE(r.seesUs(r.file)) << r.who << " does not see us in " << r.file;
+    comm.setPortOpen(false);
+    for (const auto& r : readers) EXPECT_NE(::access(r.file.c_str(), F_OK), 0) << r.file << " left behind";
 }
 
 } // namespace

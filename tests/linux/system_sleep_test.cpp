@@ -3,20 +3,38 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <sys/time.h>
 
 namespace {
 
+void ignoreAlarm(int) {}
+
 // Only the lower bound is asserted: a shared machine may wake us late, but a
-// wait shorter than asked is a fault at any load.
+// wait shorter than asked is a fault at any load. A signal in the middle of
+// the wait (here SIGALRM, without SA_RESTART) must not shorten it either.
 TEST(SystemSleep, NeverWakesBeforeTheTimeAsked)
 {
+    struct Case {
+        std::uint32_t ms;
+        int signalAfterMs; // 0: none
+    };
+    const Case cases[] = {{0, 0}, {1, 0}, {7, 0}, {50, 0}, {500, 0}, {50, 10}, {500, 499}};
+    struct sigaction action {}, previous {};
+    action.sa_handler = ignoreAlarm;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, &previous);
     platform::SystemSleep sleep;
-    for (const std::uint32_t ms : {0u, 1u, 7u, 50u, 500u}) {
+    for (const auto& c : cases) {
+        itimerval timer {};
+        timer.it_value.tv_usec = c.signalAfterMs * 1000;
+        setitimer(ITIMER_REAL, &timer, nullptr);
         const auto before = std::chrono::steady_clock::now();
-        sleep.sleep(ms);
+        sleep.sleep(c.ms);
         const auto slept = std::chrono::steady_clock::now() - before;
-        EXPECT_GE(slept, std::chrono::milliseconds(ms)) << ms << " ms";
+        EXPECT_GE(slept, std::chrono::milliseconds(c.ms)) << c.ms << " ms, signal after " << c.signalAfterMs;
     }
+    sigaction(SIGALRM, &previous, nullptr);
 }
 
 } // namespace

@@ -13,7 +13,8 @@
 # host is touched.
 #
 # Leaves in OUTDIR: status (SCRIPT's exit status), guest.log (its output),
-# trace.log (QEMU's memory_region_ops_write rows, microsecond stamps).
+# trace.log (QEMU's memory_region_ops_write rows, microsecond stamps) and
+# usb_trace.log (the USB adapter's control requests, where there is one).
 # Exits 0 when the guest ran SCRIPT, 77 when no guest can boot here, and 1
 # when the guest failed or outlived the timeout (it is killed then).
 set -euo pipefail
@@ -61,7 +62,7 @@ accel="tcg -cpu max"
 if [[ -w /dev/kvm ]] && grep -qwE 'vmx|svm' /proc/cpuinfo; then accel="kvm -cpu host"; fi
 
 mkdir -p "$out"
-rm -f "$out"/{status,guest.log,trace.log,console.log}
+rm -f "$out"/{status,guest.log,trace.log,usb_trace.log,console.log}
 cat >"$out/run.sh" <<RUN
 #!/bin/bash
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
@@ -77,10 +78,12 @@ RUN
 
 # A scenario that says "# wire: usb-serial" also gets a USB serial adapter:
 # an FTDI FT232 on an xHCI controller, the guest's /dev/ttyUSB0.
+# Its control requests (SET_MODEM_CTRL among them) are traced too.
 usb=()
 if grep -qx '# wire: usb-serial' "$script"; then
   usb=(-device qemu-xhci,id=xhci -chardev null,id=usbline
-       -device usb-serial,id=adapter,chardev=usbline,bus=xhci.0,always-plugged=on)
+       -device usb-serial,id=adapter,chardev=usbline,bus=xhci.0,always-plugged=on
+       -trace enable=usb_serial_handle_control)
 fi
 
 set +e
@@ -100,6 +103,7 @@ qemu=$?
 set -e
 # Keep only the second UART's rows (0x2f8-0x2ff); the rest is console and virtio traffic.
 grep -E "addr 0x2f[89a-f] " "$out/trace.full" >"$out/trace.log" 2>/dev/null || true
+grep -F ":usb_serial_handle_control " "$out/trace.full" >"$out/usb_trace.log" 2>/dev/null || true
 rm -f "$out/trace.full"
 if [[ $qemu -eq 124 || $qemu -eq 137 ]]; then
   echo "wire: the guest outlived ${limit}s and was killed" >&2; exit 1

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <cstdlib>
 #include <stdlib.h>
 #include <sys/wait.h>
 
@@ -30,8 +31,10 @@ GuestRun runInGuest(const std::string& script, int timeoutSeconds)
     const std::string out = dir;
     const std::string wireDir = WIRE_SOURCE_DIR;
     const std::string path = script.find('/') == std::string::npos ? wireDir + "/scenarios/" + script + ".sh" : script;
-    // The guest runs the program of the build this test belongs to (plain or sanitized).
-    const std::string command = "WIRE_BUILD_DIR=" WIRE_BUILD_DIR " bash " + wireDir + "/guest.sh " + out + " " + path + " "
+    // The guest runs the program of the build this test belongs to (plain or
+    // sanitized), or of the build WIRE_BUILD_DIR names (to bench another one).
+    const char* buildDir = std::getenv("WIRE_BUILD_DIR");
+    const std::string command = "WIRE_BUILD_DIR=" + std::string(buildDir && *buildDir ? buildDir : WIRE_BUILD_DIR) + " bash " + wireDir + "/guest.sh " + out + " " + path + " "
                                 + std::to_string(timeoutSeconds) + " 2>" + out + "/harness.log";
     const int raw = std::system(command.c_str());
     const int harness = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -45,6 +48,9 @@ GuestRun runInGuest(const std::string& script, int timeoutSeconds)
             if (const auto eq = line.find('='); eq != std::string::npos) run.results[line.substr(0, eq)] = line.substr(eq + 1);
         std::ifstream trace(out + "/trace.log");
         run.trace = LineTrace::parse(trace);
+        std::ifstream usbTrace(out + "/usb_trace.log");
+        run.usbTrace = LineTrace::parseFtdi(usbTrace);
+        run.usbTrace.marks = run.trace.marks;
     }
     std::filesystem::remove_all(out);
     return run;

@@ -13,7 +13,8 @@ struct GuestRun {
     bool booted = false;              // false: no guest can boot here (see reason)
     std::string reason;
     std::map<std::string, std::string> results; // the scenario's key=value lines
-    LineTrace trace;
+    LineTrace trace;                  // the 16550 behind ttyS1, and the marks
+    LineTrace usbTrace;               // the FTDI adapter behind ttyUSB0, with the same marks
     std::string guestLog;             // the scenario's own output
     int status = -1;                  // the scenario's exit status
 };

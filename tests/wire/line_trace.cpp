@@ -24,6 +24,30 @@ LineTrace LineTrace::parse(std::istream& in, unsigned base)
     return trace;
 }
 
+LineTrace LineTrace::parseFtdi(std::istream& in)
+{
+    // 13062@1796660917.469443:usb_serial_handle_control dev 0:1 got control 0x4001, value 0x303
+    // Request 0x4001 is the vendor request SET_MODEM_CTRL: the value's high
+    // byte says which lines it sets (0x100 DTR, 0x200 RTS), the low byte to what.
+    constexpr unsigned kSetModemCtrl = 0x4001;
+    LineTrace trace;
+    int level = 0;
+    std::string line;
+    while (std::getline(in, line)) {
+        unsigned long sec = 0, usec = 0, request = 0, value = 0;
+        const auto at = line.find('@');
+        const auto c = line.find(" control ");
+        if (at == std::string::npos || c == std::string::npos) continue;
+        if (std::sscanf(line.c_str() + at + 1, "%lu.%lu:", &sec, &usec) != 2) continue;
+        if (std::sscanf(line.c_str() + c, " control %lx, value %lx", &request, &value) != 2) continue;
+        if (request != kSetModemCtrl) continue;
+        const int mask = static_cast<int>(value >> 8) & 0x03;
+        level = (level & ~mask) | (static_cast<int>(value) & mask);
+        trace.mcr.push_back({static_cast<double>(sec) * 1e6 + static_cast<double>(usec), level});
+    }
+    return trace;
+}
+
 std::optional<double> LineTrace::markTime(int value) const
 {
     for (const auto& m : marks)

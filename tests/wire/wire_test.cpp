@@ -3,8 +3,11 @@
 // RTS lines read from the emulated hardware's side.
 
 #include "guest_run.h"
+#include "start_trials.h"
 
 #include <gtest/gtest.h>
+
+#include <iostream>
 
 namespace {
 
@@ -148,5 +151,63 @@ TEST(Wire, EveryWayOfEndingLetsTheNextInstanceOpenWithTheLineDown)
         from = at;
     }
 }
+
+// Start on a fresh port (saved speed not zero) raises the lines inside
+// open(): the program must lower both with its very next write, as the C
+// pulser does. A later Start must not move them at all. The glitch lengths
+// are reported, not asserted: under TCG on a shared machine they vary by
+// milliseconds with the load (bench/wire_pulse prints the comparison).
+struct StartDevice {
+    const char* scenario;
+    const char* name;
+    wire::LineTrace GuestRun::*trace;
+};
+
+void PrintTo(const StartDevice& d, std::ostream* os) { *os << d.name; }
+
+class StartLines : public testing::TestWithParam<StartDevice> {};
+
+TEST_P(StartLines, HoldDtrAndRtsDownFromTheOpenOn)
+{
+    const StartDevice& d = GetParam();
+    // Twelve launches of the program and ten of the C pulser, a few seconds each.
+    const GuestRun run = wire::runInGuest(d.scenario, 600);
+    if (!run.booted) GTEST_SKIP() << "no guest can boot here: " << run.reason;
+    ASSERT_EQ(run.status, 0) << run.reason << "\nscenario output:\n" << run.guestLog;
+    const wire::LineTrace& trace = run.*d.trace;
+    SCOPED_TRACE(trace.describe());
+    for (const auto& [key, value] : run.results)
+        if (key.rfind("status_", 0) == 0) {
+            EXPECT_EQ(value, "0") << key;
+        }
+
+    const auto programOpens = wire::windows(trace, wire::kProgramBegins, wire::kProgramEnds);
+    const auto pulserOpens = wire::windows(trace, wire::kPulserBegins, wire::kPulserEnds);
+    EXPECT_GE(programOpens.size(), 10u);
+    EXPECT_GE(pulserOpens.size(), 10u);
+    for (std::size_t i = 0; i < programOpens.size(); ++i) {
+        const auto lines = wire::openLines(trace, programOpens[i]);
+        if (!lines.raised) continue; // the kernel left the lines alone: nothing to lower
+        EXPECT_TRUE(lines.lowerNext) << "Start " << i << ": DTR not lowered by the write after the open's";
+        EXPECT_TRUE(lines.rtsDownByNext) << "Start " << i << ": RTS not lowered by that write or the next";
+    }
+    const double program = wire::median(wire::glitches(trace, programOpens));
+    const double pulser = wire::median(wire::glitches(trace, pulserOpens));
+    std::cout << d.name << ": median open glitch " << program << " us (program), " << pulser
+              << " us (C pulser), ratio " << (pulser > 0 ? program / pulser : 0) << "\n";
+
+    const auto later = wire::windows(trace, wire::kLaterStartBegins, wire::kLaterStartEnds);
+    ASSERT_EQ(later.size(), 1u);
+    EXPECT_FALSE(wire::openLines(trace, later.front()).anyLineSet) << "a later Start raised DTR or RTS";
+    // After us, another program sets its own speed and reads as it always did.
+    EXPECT_EQ(run.results.at("stty_status"), "0");
+    EXPECT_EQ(run.results.at("speed"), "9600");
+    EXPECT_EQ(run.results.at("read_status"), "124") << "the read did not wait for data";
+}
+
+INSTANTIATE_TEST_SUITE_P(Wire, StartLines,
+                         testing::Values(StartDevice {"start_lines", "ttyS1 (16550)", &GuestRun::trace},
+                                         StartDevice {"usb_start_lines", "ttyUSB0 (FTDI)", &GuestRun::usbTrace}),
+                         [](const auto& info) { return std::string(info.param.scenario); });
 
 } // namespace

@@ -98,10 +98,26 @@ await_device() {
   echo "$1 did not $([[ $2 == 1 ]] && echo appear || echo go)" >&2; return 1
 }
 
-# Waits (at most 5 s) until the program's thread is asleep in a pulse.
+# Waits (at most 30 s) until the program's thread is asleep in a pulse. Reads
+# with builtins only: on a busy machine a process started per look can take
+# longer than the pulse lasts.
 in_pulse() {
-  for _ in $(seq 500); do grep -q nanosleep "/proc/$PID/wchan" 2>/dev/null && return 0; sleep 0.01; done
+  local wchan end=$((SECONDS + 30))
+  while ((SECONDS < end)); do
+    wchan=
+    read -r wchan <"/proc/$PID/wchan" 2>/dev/null || true # no newline at its end
+    [[ $wchan == *nanosleep* ]] && return 0
+  done
   echo "no pulse under way" >&2; return 1
+}
+
+# Waits (at most 30 s) until PID has DEVICE open.
+await_open() {
+  for _ in $(seq 600); do
+    ls -l "/proc/$PID/fd" 2>/dev/null | grep -q -- "-> $1\$" && return 0
+    sleep 0.05
+  done
+  echo "$PROGRAM never opened $1" >&2; return 1
 }
 
 # Waits (at most 60 s) for PID to end; records its status under NAME.

@@ -1,0 +1,73 @@
+# Sourced by start_lines and usb_start_lines: what DTR and RTS do while a
+# port opens, for the program and for the minimal C pulser, taking turns on
+# the same device in the same guest. Each side opens TRIALS times as a first
+# open (the port's saved speed not zero), then the program opens twice more:
+# a first Start and a later one. The marks:
+#   1 .. 2   a reset: stty sets the saved speed to 9600, as after boot
+#   2 .. 3   the program: launch, Start, Stop and Close (a first Start)
+#   4 .. 5   the C pulser opens, lowers both lines and closes
+#   6 .. 7   a later Start (the instance before left the port at B0), up to
+#            the first Pulse Out
+#  10 .. 11  the C pulser opens after us (a later open for it)
+#   8 .. 9   then another program opens the port and sets its own speed
+# Records stty_status, speed and read_status from the program after us.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+TRIALS=${TRIALS:-10}
+
+# The program once on port $2 (device $1): launch, Start, wait for the open.
+program_start() {
+  launch
+  type_port "$2"
+  click start
+  await_open "$1"
+}
+
+program_trial() {
+  program_start "$1" "$2"
+  click stop
+  wait_exit "status_$3" "$PID"
+}
+
+# The saved speed back to 9600, as after boot (stty fails its own check now
+# and then; the speed is set all the same, which is what counts here).
+reset_speed() {
+  stty -F "$1" 9600 || stty -F "$1" -a >&2
+  [[ $(stty -F "$1" speed) == 9600 ]]
+}
+
+# $1 device, $2 its port number in the program's list.
+start_trials() {
+  local device=$1 port=$2
+  for trial in $(seq "$TRIALS"); do
+    mark 1
+    # The first trial follows the boot itself; the others restore its state.
+    [[ $trial == 1 ]] || reset_speed "$device"
+    mark 2
+    program_trial "$device" "$port" "$trial"
+    mark 3
+    mark 1
+    reset_speed "$device"
+    mark 4
+    "$BUILD/bench/c_pulser" "$device" 0
+    mark 5
+  done
+  # A first Start, then a later one: the first left the speed at B0.
+  program_trial "$device" "$port" first
+  mark 6
+  program_start "$device" "$port"
+  mark 7
+  click pulse; in_pulse
+  click stop
+  wait_exit status_later "$PID"
+  # The C pulser after us: our close left B0 in place.
+  mark 10
+  "$BUILD/bench/c_pulser" "$device" 0
+  mark 11
+  mark 8
+  set +e
+  stty -F "$device" 9600; result stty_status $?
+  result speed "$(stty -F "$device" speed)"
+  timeout 1 cat "$device" >/dev/null; result read_status $? # 124: it opened, then waited for data, as ever
+  set -e
+  mark 9
+}

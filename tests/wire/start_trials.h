@@ -1,0 +1,42 @@
+#pragma once
+
+// What DTR and RTS did while a port opened, read from the marks of
+// scenarios/start_trials.sh: the glitch an open makes, and whether the lines
+// came down by the very next write.
+
+#include "line_trace.h"
+
+#include <vector>
+
+namespace wire {
+
+// The marks of start_trials.sh.
+enum StartTrialMark {
+    kResetBegins = 1, kProgramBegins = 2, kProgramEnds = 3, kPulserBegins = 4, kPulserEnds = 5,
+    kLaterStartBegins = 6, kLaterStartEnds = 7, kAfterUsBegins = 8, kAfterUsEnds = 9,
+    kPulserAfterUsBegins = 10, kPulserAfterUsEnds = 11,
+};
+
+struct Window {
+    double fromUs, toUs;
+};
+
+// Each stretch from a `begin` mark to the next `end` mark, in order.
+std::vector<Window> windows(const LineTrace& trace, int begin, int end);
+
+struct OpenLines {
+    bool raised = false;        // the open raised DTR
+    double glitchUs = 0;        // how long DTR stayed high
+    bool lowerNext = false;     // the write after the raise lowered DTR
+    bool rtsDownByNext = false; // RTS low in that write, or the one after it
+    bool anyLineSet = false;    // some write in the window set DTR or RTS
+};
+
+OpenLines openLines(const LineTrace& trace, const Window& window);
+
+// The glitch of each window that raised DTR.
+std::vector<double> glitches(const LineTrace& trace, const std::vector<Window>& windows);
+
+double median(std::vector<double> values); // 0 for none
+
+} // namespace wire
