@@ -87,8 +87,8 @@ int glitchTable()
         wire::LineTrace wire::GuestRun::*trace;
     };
     const Scenario scenarios[] = {
-        {"start_lines", "ttyS1 (16550)", &wire::GuestRun::trace},
-        {"usb_start_lines", "ttyUSB0 (FTDI)", &wire::GuestRun::usbTrace},
+        {BENCH_DIR "/wire/start_lines.sh", "ttyS1 (16550)", &wire::GuestRun::trace},
+        {BENCH_DIR "/wire/usb_start_lines.sh", "ttyUSB0 (FTDI)", &wire::GuestRun::usbTrace},
     };
     std::printf("\nDTR high at open (glitch), microseconds; raised/opens, then median, min, max over all opens\n");
     std::printf("%-16s %-14s %-12s %10s %10s %10s %10s\n", "device", "", "", "raised", "median", "min", "max");
