@@ -127,8 +127,10 @@ TEST(WineWire, FrameCloseDuringAPulseEndsItAndLeavesTheLineLow)
     const double open = mark(run, 1), sent = mark(run, 2), closed = mark(run, 3);
     const auto pulses = run.trace.dtrPulses(open, closed);
     expectFullPulses(pulses, 1); // the close waits for the pulse
+    // Not asserted: a starved guest can miss the pulse; then this run only
+    // closed an idle window.
     if (!pulses.empty())
-        std::cout << "wine-wire: close sent " << (sent - pulses[0].riseUs) / 1000 << " ms into the pulse"
+        std::cout << "wine-wire: close queued " << (sent - pulses[0].riseUs) / 1000 << " ms into the pulse"
                   << (sent < pulses[0].fallUs ? "\n" : ", after it: this run did not close during a pulse\n");
     EXPECT_FALSE(run.trace.levelAt(closed).dtr());
     EXPECT_FALSE(run.trace.levelAt(closed).rts());

@@ -5,10 +5,9 @@ launch
 type_port 2
 start_port
 mark 1
-arm_close
+arm_close 2 # marks when the close is out
 click pulse; in_pulse
 frame_close
-mark 2 # sent by now
 wait_exit status "$PID"
 mark 3
 check_ports

@@ -31,7 +31,7 @@ WINE_START_LIMIT=240 # seconds, each try
 launch() {
   local try t
   for try in 1 2; do
-    "$WINE" wineboot 2>>"$WINE_LOG"
+    timeout "$WINE_START_LIMIT" "$WINE" wineboot 2>>"$WINE_LOG" || echo "wineboot: status $?" >&2
     stamp booted
     WINEDEBUG=+msgbox "$WINE" "$EXE" 2>>"$WINE_LOG" & PID=$!
     WIN=
@@ -141,11 +141,11 @@ dismiss_box() {
 }
 
 # The frame's close control: WM_DELETE_WINDOW, which Wine turns into SC_CLOSE.
-# arm_close forks the sender ahead (a fork here takes most of a pulse) and
-# frame_close sends it.
+# arm_close MARK starts the sender ahead (a process start here takes most of
+# a pulse); frame_close fires it, and it writes MARK once the close is out.
 arm_close() {
   mkfifo "$XVFB_RUNTIME/close"
-  (read -r _ <"$XVFB_RUNTIME/close"; exec "$BUILD/tests/wire/wm_delete" "$WIN") & CLOSER=$!
+  "$BUILD/tests/wire/wm_delete" "$WIN" "$1" <>"$XVFB_RUNTIME/close" & CLOSER=$! # read-write: no wait for a writer
 }
 frame_close() { echo >"$XVFB_RUNTIME/close"; wait "$CLOSER"; }
 
