@@ -12,6 +12,13 @@
 # the second (ttyS1, I/O port 0x2f8) goes to a null backend: nothing on the
 # host is touched.
 #
+# A scenario that says "# wire: wine" runs Windows programs under the host's
+# Wine: it needs WIRE_WINE_PREFIX, a prefix made on the host by
+# scripts/wine-prefix create, which the guest lays read-only under a scratch
+# layer, with COM2 pinned to its ttyS1 and every other COM port left as the
+# prefix has it; WIRE_WINDOWS_EXE, if set, is passed on as a path the guest
+# can open.
+#
 # Leaves in OUTDIR: status (SCRIPT's exit status), guest.log (its output),
 # trace.log (QEMU's memory_region_ops_write rows, microsecond stamps) and
 # usb_trace.log (the USB adapter's control requests, where there is one).
@@ -32,7 +39,7 @@ version=${kernel#/boot/vmlinuz-}
 [[ -d /lib/modules/$version ]] || skip "no modules for kernel $version"
 
 # The initramfs depends on the kernel, the modules and the init: built once for each.
-modules=(virtio_pci 9pnet_virtio 9p xhci_pci usbserial ftdi_sio)
+modules=(virtio_pci 9pnet_virtio 9p xhci_pci usbserial ftdi_sio overlay)
 cache=${WIRE_CACHE:-$here/../../build/wire}
 initrd=$cache/initramfs-$version-$( (echo "${modules[*]}"; cat "$here/guest-init") | md5sum | cut -c1-8).cpio.gz
 if [[ ! -s $initrd ]]; then
@@ -61,6 +68,36 @@ accel="tcg -cpu max"
 # KVM only where the CPU itself shows it: a nested layer without vmx/svm boots far slower than TCG.
 if [[ -w /dev/kvm ]] && grep -qwE 'vmx|svm' /proc/cpuinfo; then accel="kvm -cpu host"; fi
 
+append=
+wine=
+if grep -qx '# wire: wine' "$script"; then
+  [[ -x /usr/lib/wine/wine64 ]] || skip "wine64 is not installed"
+  prefix=${WIRE_WINE_PREFIX:-}
+  if [[ ! -f $prefix/system.reg ]]; then
+    echo "wire: $script runs under Wine: set WIRE_WINE_PREFIX to a prefix made by scripts/wine-prefix create" >&2
+    exit 1
+  fi
+  # Wine 8 under TCG: every Wine process dies on a kernel oops at iretq with SMAP.
+  append=" clearcpuid=smap"
+  prefix=/run/host$(realpath "$prefix")
+  exe=${WIRE_WINDOWS_EXE:+/run/host$(realpath "$WIRE_WINDOWS_EXE")}
+  # The host's prefix under a scratch layer: Wine writes its registry and
+  # dosdevices as it runs, and the host's copy stays as it was.
+  # Any step failing ends the run: Wine on an empty WINEPREFIX would make a
+  # prefix of its own, whose COM1 is the guest's console.
+  scripts=$(realpath "$here/../../scripts")
+  wine=$(cat <<WINE
+set -e
+mkdir -p /run/wine/upper /run/wine/work /run/wine/prefix
+mount -t overlay wine -o lowerdir=$(printf %q "$prefix"),upperdir=/run/wine/upper,workdir=/run/wine/work /run/wine/prefix
+source $(printf %q "$scripts/wine-env.sh") /run/wine/prefix
+bash $(printf %q "$scripts/wine-prefix") pin /run/wine/prefix 2 /dev/ttyS1
+export WIRE_WINDOWS_EXE=$(printf %q "$exe")
+set +e
+WINE
+)
+fi
+
 mkdir -p "$out"
 rm -f "$out"/{status,guest.log,trace.log,usb_trace.log,console.log}
 cat >"$out/run.sh" <<RUN
@@ -72,6 +109,7 @@ export WIRE_BUILD_DIR=$(printf '%q' "${WIRE_BUILD_DIR:-$here/../../build}")
 for dir in $(printf '%q' "$(realpath "$here/../..")") "\$WIRE_BUILD_DIR"; do
   if [[ ! -e \$dir ]]; then mkdir -p "\$dir" && mount --bind "/run/host\$dir" "\$dir"; fi
 done
+$wine
 cd /tmp/out
 bash $(printf '%q' "$script")
 RUN
@@ -91,7 +129,7 @@ set +e
 timeout -k 5 "$limit" qemu-system-x86_64 "${usb[@]}" \
   -accel $accel -m 2048 -smp 2 -nodefaults -no-user-config -display none -no-reboot \
   -kernel "$kernel" -initrd "$initrd" \
-  -append "console=ttyS0 panic=-1 quiet loglevel=3 tsc=reliable" \
+  -append "console=ttyS0 panic=-1 quiet loglevel=3 tsc=reliable$append" \
   -serial "file:$out/console.log" -serial null \
   -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
   -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \

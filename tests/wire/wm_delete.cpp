@@ -1,19 +1,30 @@
 // Asks a window to close the way a window manager does when the user
 // presses the frame's close control: a WM_DELETE_WINDOW client message.
-//   wm_delete WINDOW_ID
+//   wm_delete WINDOW_ID [MARK]
+// With MARK (1-255), for a close at a chosen moment inside the wire guest:
+// it connects first, sends when a line arrives on standard input, then writes
+// MARK to the second UART's scratch register (lib.sh's mark) so the trace
+// shows when the close was out. Starting a process there takes most of a pulse.
 #include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: wm_delete WINDOW_ID\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: wm_delete WINDOW_ID [MARK]\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
     if (!display) return 1;
+    const int port = argc == 3 ? open("/dev/port", O_WRONLY) : -1;
+    if (argc == 3) {
+        char line[16];
+        if (port < 0 || !std::fgets(line, sizeof line, stdin)) return 1;
+    }
     const Window window = std::strtoul(argv[1], nullptr, 0);
     XEvent event {};
     event.xclient.type = ClientMessage;
@@ -23,6 +34,11 @@ int main(int argc, char** argv)
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &event);
-    XCloseDisplay(display); // flushes
+    XSync(display, False); // the server has queued it for the window's owner
+    XCloseDisplay(display);
+    if (port >= 0) {
+        const unsigned char mark = static_cast<unsigned char>(std::atoi(argv[2]));
+        if (pwrite(port, &mark, 1, 0x2ff) != 1) return 1;
+    }
     return 0;
 }

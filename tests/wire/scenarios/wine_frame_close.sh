@@ -1,0 +1,13 @@
+# wire: wine
+# The frame's close control while a pulse is high.
+source "$(dirname "${BASH_SOURCE[0]}")/wine_lib.sh"
+launch
+type_port 2
+start_port
+mark 1
+arm_close 2 # marks when the close is out
+click pulse; in_pulse
+frame_close
+wait_exit status "$PID"
+mark 3
+check_ports

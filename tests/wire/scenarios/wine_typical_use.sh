@@ -1,0 +1,16 @@
+# wire: wine
+# The Windows program's typical use: "2" typed into the list, Start, two
+# pulses, Stop and Close.
+source "$(dirname "${BASH_SOURCE[0]}")/wine_lib.sh"
+launch
+mark 1
+type_port 2
+start_port
+mark 2
+pulse
+pulse
+mark 3
+click stop
+wait_exit status "$PID"
+mark 4
+check_ports
