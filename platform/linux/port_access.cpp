@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string_view>
 #include <algorithm>
+#include <cstdint>
 
 #include <grp.h>
 #include <signal.h>
@@ -74,6 +75,48 @@ std::string trimmed(std::string s)
     return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+constexpr std::size_t kMaxLockFileSize = 256; // QLockFile's three lines fit many times over
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The highest pid this system hands out.
+long pidMax()
+{
+    long max = 0;
+    std::ifstream("/proc/sys/kernel/pid_max") >> max;
+    return max > 0 ? max : 4194304; // the kernel's own ceiling
+}
+
+// The pid a lock file names, in whichever form its program wrote it: ASCII
+// decimal, padded to ten columns or not, with a newline or not (UUCP; Qt's
+// QLockFile adds the program and the host on the lines after), or the old
+// 4-byte binary pid. Anything else names no process; nor does a number that
+// is no pid here (4294967295 would become -1, which kill() takes as every
+// process).
+std::optional<long> lockFilePid(const std::string& content)
+{
+    const std::string first = trimmed(content.substr(0, content.find('\n')));
+    long pid = -1;
+    if (!first.empty() && first.size() <= 10 && std::all_of(first.begin(), first.end(), isDigit)) {
+        pid = std::stol(first);
+    } else if (content.size() == sizeof(std::int32_t)) {
+        std::int32_t binary = 0;
+        std::memcpy(&binary, content.data(), sizeof binary);
+        pid = binary;
+    }
+    if (pid < 1 || pid > pidMax()) return std::nullopt;
+    return pid;
+}
+
+// The program's name in a QLockFile (its second line); empty otherwise.
+std::string qtLockProgram(const std::string& content)
+{
+    const auto first = content.find('\n');
+    if (first == std::string::npos) return {};
+    const auto second = content.find('\n', first + 1);
+    return content.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+}
+
 } // namespace
 
 std::string qtLockPath(const std::string& devicePath)
@@ -95,25 +138,17 @@ std::string uucpLockPath(const std::string& devicePath)
 std::optional<LockHolder> liveLockHolder(const std::string& devicePath)
 {
     for (const auto& file : candidateLockFiles(devicePath)) {
-        std::ifstream lock(file);
+        std::ifstream lock(file, std::ios::binary);
         if (!lock) continue;
-        // Both layouts in use start with the pid in ASCII: padded to ten
-        // columns (UUCP), or plain with the program's name on the next line
-        // (Qt's QLockFile).
-        std::string pidLine, nameLine;
-        std::getline(lock, pidLine);
-        std::getline(lock, nameLine);
-        long pid = 0;
-        try {
-            pid = std::stol(trimmed(pidLine));
-        } catch (...) {
-            continue;
-        }
-        if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)) continue; // stale
+        std::string content(kMaxLockFileSize, '\0');
+        lock.read(content.data(), static_cast<std::streamsize>(content.size()));
+        content.resize(static_cast<std::size_t>(lock.gcount()));
+        const auto pid = lockFilePid(content);
+        if (!pid || (::kill(static_cast<pid_t>(*pid), 0) != 0 && errno != EPERM)) continue; // stale
         std::string program;
-        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-        if (!std::getline(comm, program)) program = trimmed(nameLine);
-        return LockHolder{pid, trimmed(program)};
+        std::ifstream comm("/proc/" + std::to_string(*pid) + "/comm");
+        if (!std::getline(comm, program)) program = qtLockProgram(content);
+        return LockHolder{*pid, trimmed(program)};
     }
     return std::nullopt;
 }
@@ -123,20 +158,24 @@ std::optional<LockHolder> openHolder(const std::string& devicePath)
     std::error_code ec;
     const std::filesystem::path device = std::filesystem::canonical(devicePath, ec);
     if (ec) return std::nullopt;
-    const long self = static_cast<long>(::getpid());
-    for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
-        const std::string name = process.path().filename().string();
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-        const long pid = std::stol(name);
-        if (pid == self) continue;
+    const std::string self = std::to_string(::getpid());
+    // Processes come and go while we look: a directory that fails to read
+    // ends its own walk (the rest of /proc, or one process's descriptors),
+    // never the diagnosis.
+    std::error_code procError;
+    for (std::filesystem::directory_iterator process("/proc", procError), end; !procError && process != end;
+         process.increment(procError)) {
+        const std::string name = process->path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos || name == self) continue;
         std::error_code fdError; // processes we may not look into, or that just ended
-        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", fdError)) {
+        for (std::filesystem::directory_iterator fd(process->path() / "fd", fdError); !fdError && fd != end;
+             fd.increment(fdError)) {
             std::error_code linkError;
-            if (std::filesystem::read_symlink(fd.path(), linkError) != device) continue;
+            if (std::filesystem::read_symlink(fd->path(), linkError) != device) continue;
             std::string program;
-            std::ifstream comm(process.path() / "comm");
+            std::ifstream comm(process->path() / "comm");
             std::getline(comm, program);
-            return LockHolder{pid, trimmed(program)};
+            return LockHolder{std::stol(name), trimmed(program)};
         }
     }
     return std::nullopt;

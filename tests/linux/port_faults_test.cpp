@@ -51,12 +51,14 @@ void becomeUnprivileged(const std::string& device, bool keepAccess)
 struct Outcome {
     int number = -1; // kOpened, an error number, or -1 where the child died
     std::string description;
+    bool released = false; // after a refusal: nothing of the device held, in the child itself
 };
 
 // Runs steps in a child with a 10 s limit; returns what the component said.
 // afterFork runs in the test process once the child is on its way, and
 // before the child's steps begin (it may close what the steps rely on).
-Outcome inChild(const std::function<void()>& steps, const std::function<void()>& afterFork)
+Outcome inChild(const std::function<void()>& steps, const std::function<bool()>& released,
+                const std::function<void()>& afterFork)
 {
     int pipeFds[2], goFds[2];
     if (::pipe(pipeFds) != 0) return {};
@@ -73,7 +75,7 @@ Outcome inChild(const std::function<void()>& steps, const std::function<void()>&
             steps();
             report = std::to_string(kOpened) + "\n";
         } catch (const console::UntrappedError& e) {
-            report = std::to_string(e.number()) + "\n" + e.description();
+            report = std::to_string(e.number()) + (released() ? " released" : "") + "\n" + e.description();
         }
         [[maybe_unused]] const auto n = ::write(pipeFds[1], report.data(), report.size());
         ::_exit(0);
@@ -91,7 +93,8 @@ Outcome inChild(const std::function<void()>& steps, const std::function<void()>&
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty())
         return {-1, "child ended with status " + std::to_string(status) + (WIFSIGNALED(status) ? " (signal; a hang?)" : "")};
     const auto newline = text.find('\n');
-    return {std::stoi(text.substr(0, newline)), text.substr(newline + 1)};
+    const std::string head = text.substr(0, newline);
+    return {std::stoi(head), text.substr(newline + 1), head.find(" released") != std::string::npos};
 }
 
 // A process of another program, kept alive for the length of a case.
@@ -163,6 +166,16 @@ bool holds(const std::string& device)
     for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code ec;
         if (std::filesystem::read_symlink(fd.path(), ec).string().rfind(device, 0) == 0) return true;
+    }
+    return false;
+}
+
+// Whether a lock file of the device names `pid`.
+bool locksName(const std::string& device, pid_t pid)
+{
+    for (const auto& path : {lockPath(device), uucpLockPath(device)}) {
+        long named = 0;
+        if (std::ifstream(path) >> named && named == pid) return true;
     }
     return false;
 }
@@ -260,20 +273,27 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
         MapResolver resolver;
         resolver.devices[1] = pty.slavePath();
         auto scene = f.scene(pty);
-        const Outcome outcome = inChild([&] {
-            if (f.unprivileged) becomeUnprivileged(pty.slavePath(), false);
-            SerialComponent comm(resolver);
-            f.steps(comm, pty);
-        }, [&] { if (f.childHoldsLastMaster) pty.closeMaster(); });
+        std::unique_ptr<SerialComponent> comm;
+        const Outcome outcome = inChild(
+            [&] {
+                if (f.unprivileged) becomeUnprivileged(pty.slavePath(), false);
+                comm = std::make_unique<SerialComponent>(resolver);
+                f.steps(*comm, pty);
+            },
+            // The component still alive: the refusal itself let the device and its locks go.
+            [&] { return !comm->portOpen() && !holds(pty.slavePath()) && !locksName(pty.slavePath(), ::getpid()); },
+            [&] { if (f.childHoldsLastMaster) pty.closeMaster(); });
         std::string mention = f.mustMention;
         if (const auto at = mention.find("{pty}"); at != std::string::npos) mention.replace(at, 5, pty.slavePath());
         EXPECT_EQ(outcome.number, f.number) << f.name << ": " << outcome.description;
         EXPECT_NE(outcome.description.find(mention), std::string::npos) << f.name << ": " << outcome.description;
-        // Whoever held it, the port can be taken again once they let go.
-        if (!std::filesystem::exists(pty.slavePath())) continue;
+        if (f.number != kOpened) {
+            EXPECT_TRUE(outcome.released) << f.name << ": the refused component still holds the device or a lock";
+        }
+        // Whoever held it, the port can be taken again once they let go; a
+        // lock left by a process that has gone is taken over.
+        if (!std::filesystem::exists(pty.slavePath())) continue; // the device went away with its master
         scene.reset();
-        ::unlink(lockPath(pty.slavePath()).c_str());
-        ::unlink(uucpLockPath(pty.slavePath()).c_str());
         SerialComponent next(resolver);
         EXPECT_NO_THROW(openPort(next)) << f.name << ": not released";
     }

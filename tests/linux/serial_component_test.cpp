@@ -53,24 +53,25 @@ struct Refusal {
     int number;
     std::string mustMention; // besides the port number; "{pty}" stands for the device
     std::string port;        // the port number the text must name
+    bool holdsPort;          // the refusal leaves open a port opened before it
 };
 
 TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
 {
     const Refusal refusals[] = {
         {"second open", [](auto& c, auto&) { c.setCommPort(1); c.setPortOpen(true); c.setPortOpen(true); },
-         8005, "{pty}", "port 1"},
+         8005, "{pty}", "port 1", true},
         {"CommPort while open", [](auto& c, auto&) { c.setCommPort(1); c.setPortOpen(true); c.setCommPort(1); },
-         8000, "{pty}", "port 1"},
-        {"port number 0", [](auto& c, auto&) { c.setCommPort(0); }, 8002, "no device", "port number 0"},
+         8000, "{pty}", "port 1", true},
+        {"port number 0", [](auto& c, auto&) { c.setCommPort(0); }, 8002, "no device", "port number 0", false},
         {"negative port number", [](auto& c, auto&) { c.setCommPort(-32768); }, 8002, "no device",
-         "port number -32768"},
+         "port number -32768", false},
         {"number with no device", [](auto& c, auto&) { c.setCommPort(9); c.setPortOpen(true); }, 8013,
-         "1 = {pty}", "port 9"},
+         "1 = {pty}", "port 9", false},
         {"highest number, no device", [](auto& c, auto&) { c.setCommPort(32767); c.setPortOpen(true); }, 8013,
-         "Ports present now", "port 32767"},
+         "Ports present now", "port 32767", false},
         {"device missing", [](auto& c, auto&) { c.setCommPort(2); c.setPortOpen(true); }, 8012,
-         "/dev/pts/999999", "port 2"},
+         "/dev/pts/999999", "port 2", false},
         {"busy: held by another component",
          [](auto& c, auto& rig) {
              rig.otherProgram = std::make_unique<SerialComponent>(rig.resolver);
@@ -79,10 +80,10 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
              c.setCommPort(1);
              c.setPortOpen(true);
          },
-         8010, "(pid " + std::to_string(::getpid()) + ")", "port 1"},
+         8010, "(pid " + std::to_string(::getpid()) + ")", "port 1", false},
         {"DTR on a device without modem lines",
          [](auto& c, auto&) { c.setCommPort(1); c.setPortOpen(true); c.setDTREnable(true); }, 8015, "{pty}",
-         "port 1"},
+         "port 1", true},
     };
     for (const auto& r : refusals) {
         Rig rig;
@@ -98,8 +99,10 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
             EXPECT_NE(e.description().find(mention), std::string::npos) << r.name << ": " << e.description();
             EXPECT_NE(e.description().find(r.port), std::string::npos) << r.name << ": " << e.description();
         }
-        // Whatever was refused, the port can be taken again at once once this component lets go.
-        comm.release();
+        // A refusal lets go of all it took; only a port that was open before
+        // it stays open, until the component is told to let go.
+        EXPECT_EQ(comm.portOpen(), r.holdsPort) << r.name;
+        if (r.holdsPort) comm.release();
         rig.otherProgram.reset();
         SerialComponent next(rig.resolver);
         next.setCommPort(1);
