@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The yardstick for start-up time and memory: a bare Qt window of one button.
 #include <QApplication>
 #include <QPushButton>

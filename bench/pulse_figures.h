@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Min, median, p99 and max of a set of pulse measurements, and the table the

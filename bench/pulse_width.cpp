@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How late a 500 ms wait ends, three ways: the sleep service (through the real
 // Pulse Out command, against a component that timestamps its DTR writes),
 // clock_nanosleep alone (absolute deadline, 1 ns timer slack) and a plain

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pulse widths on the wire: the real program and a minimal C pulser, each
 // 20 pulses on the same emulated 16550 in the same guest, read from the
 // emulated hardware's side. Then the glitch each open makes, taking turns on

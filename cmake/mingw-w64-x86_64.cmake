@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds the Windows program on Debian with mingw-w64 (POSIX threads
 # variant, for std::thread and friends in C++20):
 #   cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console_window.h"
 
 #include "port_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The seams the console's behaviour needs. Each is small and has a real

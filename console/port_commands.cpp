@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_commands.h"
 
 #include "port_number.h"

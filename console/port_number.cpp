@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_number.h"
 
 #include "untrapped_error.h"

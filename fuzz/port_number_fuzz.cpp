@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Holds the port-number reading against the naive reference reading: on every
 // input both give the same number, or both overflow.
 

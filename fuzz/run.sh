@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the port-number fuzzer from the seed corpus for a bounded time.
 #   run.sh FUZZER                     about a minute
 #   DTR_FUZZ_SECONDS=3600 run.sh FUZZER   an hour

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced after scripts/xvfb.sh: running Windows programs under Wine on that
 # private display. WINEPREFIX must name the prefix.
 WINESERVER=/usr/lib/wine/wineserver

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced: how this project runs Wine, one definition for the host tests,
 # scripts/wine-prefix and the wire guest.
 #   source scripts/wine-env.sh [PREFIX]      (PREFIX, else $WINEPREFIX)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced: starts a private Xvfb on a display it picks itself, exports
 # DISPLAY and XDG_RUNTIME_DIR, and stops it all on exit.
 start_xvfb() {

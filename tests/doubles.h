@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Test doubles for the console's seams. Each records what it is asked to do

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "failing_allocation.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The manual lists every error the program can report, so a user who meets
 // one can look it up.
 

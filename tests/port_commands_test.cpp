@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/port_commands.h"
 #include "doubles.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/port_number.h"
 #include "console/untrapped_error.h"
 

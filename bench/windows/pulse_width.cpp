@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pulse width of the real Pulse Out command with the real sleep service,
 // against a component that stamps its DTR writes with the performance
 // counter; beside it, the same figures for a plain Sleep(500). A console

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The yardstick on the wire: the least a program can do to pulse DTR.
  *   c_pulser DEVICE N     N pulses of 500 ms, 1 s apart */
 #include <fcntl.h>

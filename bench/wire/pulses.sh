@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Guest side of bench/wire_pulse: 20 pulses from the real program, then 20
 # from the minimal C pulser, on the same emulated UART.
 source "$(dirname "${BASH_SOURCE[0]}")/../../tests/wire/scenarios/lib.sh"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Guest side of bench/wire_pulse: ten first opens each, the program and the
 # C pulser taking turns on the 16550 (ttyS1, port 2).
 TRIALS=10

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # wire: usb-serial
 # Guest side of bench/wire_pulse: ten first opens each, the program and the
 # C pulser taking turns on the emulated FTDI adapter (ttyUSB0, port 3).

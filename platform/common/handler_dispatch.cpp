@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "handler_dispatch.h"
 
 #include <new>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DTR Pulse Out: puts one timed pulse on the DTR line of a serial port.
 
 #include "program.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Who may use a serial device: the lock files other serial programs honour,

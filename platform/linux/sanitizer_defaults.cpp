@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linked into every executable of the sanitized build, so the program and the
 // tests report the same way wherever they run (the guest too), with no
 // environment to set up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "serial_component.h"
 
 #include "platform/common/comm_errors.h"

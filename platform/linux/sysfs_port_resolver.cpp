@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sysfs_port_resolver.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "termination_signals.h"
 
 #include <QSocketNotifier>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tty_port.h"
 
 #include <QSocketNotifier>

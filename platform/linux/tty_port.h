@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A serial device on its file descriptor: open with DTR and RTS brought down

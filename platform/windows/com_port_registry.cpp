@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "com_port_registry.h"
 
 #include "text.h"

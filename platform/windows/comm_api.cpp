@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "comm_api.h"
 
 namespace platform {

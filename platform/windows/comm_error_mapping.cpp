@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "comm_error_mapping.h"
 
 #include "text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "form_layout.h"
 
 #include "platform/common/twips.h"

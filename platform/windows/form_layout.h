@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The window record in pixels at one DPI: what the Win32 window places and

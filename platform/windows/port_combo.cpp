@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_combo.h"
 
 #include "console/port_number.h"

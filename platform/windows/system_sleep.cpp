@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "system_sleep.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The program keeps its texts in UTF-8, as the console does; Win32 takes

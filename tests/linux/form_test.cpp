@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window on the offscreen platform: what the user sees first, the
 // keyboard, and each way a click, a failure or a close ends up.
 

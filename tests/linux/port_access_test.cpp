@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Who holds a device: the lock files other serial programs leave, in every
 // form they write, and the /proc scan when the system fails it midway.
 

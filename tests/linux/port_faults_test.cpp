@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Device faults on the real component, each in a child process of its own
 // (some run as an unprivileged user): a clear error naming port, device and
 // cause, no hang, and the port released afterwards.

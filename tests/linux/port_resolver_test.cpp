@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/linux/sysfs_port_resolver.h"
 
 #include <gtest/gtest.h>

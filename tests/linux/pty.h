@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A pseudo-terminal pair: the test holds the master, the component under

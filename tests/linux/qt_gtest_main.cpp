@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GoogleTest under a QCoreApplication: the serial component notices a hung-up
 // device through a QSocketNotifier, which needs one.
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "map_resolver.h"
 #include "console/untrapped_error.h"
 #include "platform/linux/serial_component.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/linux/system_sleep.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Port numbers to COM devices, and the SERIALCOMM listing to the ports
 // present, as the error texts and the port list's tooltips show them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The resources the build puts into the program's .exe: the manifest (per-
 // monitor DPI awareness, common controls 6), the version from the project's
 // version, the icon at every size Windows asks for.

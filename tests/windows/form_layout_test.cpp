@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window record in pixels at the densities Windows offers: every
 // control's rectangle, the client size and the font heights.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 window under Wine, in-process: what the user sees first, the
 // keyboard, and each way a click, a failure or a close ends up. Input is
 // posted to the controls, as a window system queues it, and handled by the

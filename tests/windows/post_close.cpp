@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Asks a window to close the way another program does: WM_CLOSE posted to
 // the top-level window with that caption (and class, if given).
 //   post_close CAPTION [CLASS]

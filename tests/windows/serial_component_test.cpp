@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows serial component against scripted communications calls: the
 // order of its calls, and what it does with each failure a real device can
 // give (busy, unplugged, no DTR line), without any device.

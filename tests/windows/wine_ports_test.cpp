@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real component on the COM ports the suite pins in its Wine prefix
 // (com-pins): one on a pseudo-terminal the harness holds open, one on a path
 // with no device behind it, and a number with no port at all. COM1 is never

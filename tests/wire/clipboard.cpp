@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints the text of the X clipboard (CLIPBOARD selection, UTF-8): the error
 // report puts its text there on Ctrl+C, and this is how a scenario reads it.
 //   clipboard

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Boots a throwaway Linux guest on QEMU with two emulated 16550 UARTs, runs
 # one script in it, and brings back its exit status and a trace of every
 # write the guest made to the second UART's registers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "guest_run.h"
 
 #include <filesystem>

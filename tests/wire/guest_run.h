@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Runs one scenario script in a wire guest (guest.sh) and reads back what it left.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The second UART's register writes as QEMU traced them, read back as line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "start_trials.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What DTR and RTS did while a port opened, read from the marks of

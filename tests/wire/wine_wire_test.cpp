@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows build under Wine in the wire guest, against the same 8250
 // driver and emulated UART as the Linux program (COM2 is the guest's ttyS1).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real program in a guest, under Xvfb, driven by mouse and keyboard,
 // against the kernel's 8250 driver on an emulated 16550 UART; the DTR and
 // RTS lines read from the emulated hardware's side.

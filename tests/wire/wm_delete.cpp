@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Asks a window to close the way a window manager does when the user
 // presses the frame's close control: a WM_DELETE_WINDOW client message.
 //   wm_delete WINDOW_ID [MARK]

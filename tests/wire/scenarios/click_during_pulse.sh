@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A second click on Pulse Out while the first pulse is high.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every way the program ends, one instance after another on the same port:
 # each next instance must open it at once, and the line must be down.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The frame's close control while the port is open: the window manager's
 # WM_DELETE_WINDOW, sent as a window manager would.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"

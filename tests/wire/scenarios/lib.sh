@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scenarios, inside the guest: start X, run the real program,
 # drive it with the mouse and the keyboard as a user would, and leave marks
 # in the UART trace so the host can tell the phases apart.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A number with no device: the report, dismissed from the keyboard.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Pulse Out before any Start: the port is closed, nothing reaches the line.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A second instance on the port the first holds: refused as busy; the
 # first instance's next pulse is still right.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by start_lines and usb_start_lines: what DTR and RTS do while a
 # port opens, for the program and for the minimal C pulser, taking turns on
 # the same device in the same guest. Each side opens TRIALS times as a first

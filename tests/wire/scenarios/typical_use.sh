@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The road of one typical use: pick "2", Start, three pulses, Stop and Close
 # from the keyboard.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # wire: usb-serial
 # A USB serial adapter pulled out while its port is open: during a pulse,
 # and while the program sits idle between pulses.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # wire: wine
 # The frame's close control while a pulse is high.
 source "$(dirname "${BASH_SOURCE[0]}")/wine_lib.sh"

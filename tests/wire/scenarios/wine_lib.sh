@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the Wine scenarios ("# wire: wine"), inside the guest: the
 # Windows build ($WIRE_WINDOWS_EXE) under Wine, with the words of lib.sh
 # (launch, click, type_port, mark, result, wait_exit) and a few of its own.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # wire: wine
 # A number with no device behind it: COM9 is not there at all.
 source "$(dirname "${BASH_SOURCE[0]}")/wine_lib.sh"

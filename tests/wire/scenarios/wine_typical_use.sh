@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # wire: wine
 # The Windows program's typical use: "2" typed into the list, Start, two
 # pulses, Stop and Close.
