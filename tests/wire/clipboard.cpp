@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Prints the text of the X clipboard (CLIPBOARD selection, UTF-8): the error
 // report puts its text there on Ctrl+C, and this is how a scenario reads it.
-//   clipboard
+//   clipboard [SECONDS]
+// Waits up to SECONDS (default 10) for a client to own the clipboard: the
+// Ctrl+C before this may not have been handled yet.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
-int main()
+int main(int argc, char** argv)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return 1;
@@ -16,20 +19,34 @@ int main()
     const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     const Atom property = XInternAtom(display, "WIRE_CLIPBOARD", False);
-    XConvertSelection(display, clipboard, utf8, property, window, CurrentTime);
-    XFlush(display);
+    const std::time_t deadline = std::time(nullptr) + (argc > 1 ? std::atoi(argv[1]) : 10);
+    const auto nap = [] {
+        struct timespec tick {0, 10'000'000};
+        nanosleep(&tick, nullptr);
+    };
 
-    const std::time_t deadline = std::time(nullptr) + 10;
+    bool asked = false;
     XEvent event {};
     while (std::time(nullptr) < deadline) {
+        if (!asked) {
+            if (XGetSelectionOwner(display, clipboard) == None) {
+                nap();
+                continue;
+            }
+            XConvertSelection(display, clipboard, utf8, property, window, CurrentTime);
+            XFlush(display);
+            asked = true;
+        }
         if (!XPending(display)) {
-            struct timespec tick {0, 10'000'000};
-            nanosleep(&tick, nullptr);
+            nap();
             continue;
         }
         XNextEvent(display, &event);
         if (event.type != SelectionNotify) continue;
-        if (event.xselection.property == None) break; // nobody owns it, or no text
+        if (event.xselection.property == None) { // the owner had no text: ask again
+            asked = false;
+            continue;
+        }
         Atom type;
         int format;
         unsigned long items, left;

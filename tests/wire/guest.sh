@@ -5,6 +5,11 @@
 # write the guest made to the second UART's registers.
 #
 #   guest.sh OUTDIR SCRIPT [TIMEOUT_SECONDS]
+#   guest.sh --limit SCRIPT      prints the time limit SCRIPT gets
+#
+# Without TIMEOUT_SECONDS, the guest's time limit follows from what SCRIPT
+# says it does, in a line "# wire: launches N waits M" (lib.sh fails a run
+# that needs more): see limit_for.
 #
 # The guest mounts the host's / read-only (so the host's build of the
 # program, Qt and Xvfb run unchanged), with tmpfs on /tmp, /run, /root and
@@ -26,10 +31,29 @@
 # Exits 0 when the guest ran SCRIPT, 77 when no guest can boot here, and 1
 # when the guest failed or outlived the timeout (it is killed then).
 set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# Seconds for the boot, the modules and Xvfb (under 10 on a quiet machine);
+# then for each launch of the program (2-3; Wine's: wine_lib.sh allows two
+# tries of 240 s); then for each wait for an event and the processes around
+# it (under 1-2). Each many times what a quiet machine needs: a busy one
+# passes slowly instead of failing.
+readonly BOOT_S=120 LAUNCH_S=60 WINE_LAUNCH_S=480 WAIT_S=20
+limit_for() {
+  local line launches waits launch=$LAUNCH_S
+  line=$(grep -m1 -E '^# wire: launches [0-9]+ waits [0-9]+$' "$1") || {
+    echo "wire: $1 does not say what it does: '# wire: launches N waits M'" >&2
+    return 1
+  }
+  read -r _ _ _ launches _ waits <<<"$line"
+  if grep -qx '# wire: wine' "$1"; then launch=$WINE_LAUNCH_S; fi
+  echo $((BOOT_S + launches * launch + waits * WAIT_S))
+}
+if [[ ${1:-} == --limit ]]; then limit_for "$2"; exit; fi
+
 out=$(realpath "$1")
 script=$(realpath "$2")
-limit=${3:-300}
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+limit=${3:-$(limit_for "$script")}
 
 skip() { echo "wire: SKIP: $*" >&2; exit 77; }
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not installed"

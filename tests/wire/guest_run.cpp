@@ -35,8 +35,9 @@ GuestRun runInGuest(const std::string& script, int timeoutSeconds)
     // The guest runs the program of the build this test belongs to (plain or
     // sanitized), or of the build WIRE_BUILD_DIR names (to bench another one).
     const char* buildDir = std::getenv("WIRE_BUILD_DIR");
-    const std::string command = "WIRE_BUILD_DIR=" + std::string(buildDir && *buildDir ? buildDir : WIRE_BUILD_DIR) + " bash " + wireDir + "/guest.sh " + out + " " + path + " "
-                                + std::to_string(timeoutSeconds) + " 2>" + out + "/harness.log";
+    const std::string limit = timeoutSeconds > 0 ? " " + std::to_string(timeoutSeconds) : "";
+    const std::string command = "WIRE_BUILD_DIR=" + std::string(buildDir && *buildDir ? buildDir : WIRE_BUILD_DIR) + " bash " + wireDir + "/guest.sh " + out + " " + path + limit
+                                + " 2>" + out + "/harness.log";
     const int raw = std::system(command.c_str());
     const int harness = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.booted = harness != 77;

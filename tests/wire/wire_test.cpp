@@ -171,8 +171,7 @@ class StartLines : public testing::TestWithParam<StartDevice> {};
 TEST_P(StartLines, HoldDtrAndRtsDownFromTheOpenOn)
 {
     const StartDevice& d = GetParam();
-    // Five launches of the program and three of the C pulser, a few seconds each.
-    const GuestRun run = wire::runInGuest(d.scenario, 600);
+    const GuestRun run = wire::runInGuest(d.scenario);
     if (!run.booted) GTEST_SKIP() << "no guest can boot here: " << run.reason;
     ASSERT_EQ(run.status, 0) << run.reason << "\nscenario output:\n" << run.guestLog;
     const wire::LineTrace& trace = run.*d.trace;

@@ -1,15 +1,17 @@
 # SPDX-License-Identifier: MIT
+# wire: launches 6 waits 43
 # Every way the program ends, one instance after another on the same port:
 # each next instance must open it at once, and the line must be down.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-# Starts an instance on port 2 and records whether Start went through (no
-# report window came up).
+# Starts an instance on port 2 and records whether Start went through (the
+# program holds the port) or was refused (a report came up).
 open_instance() {
   launch
   pick 2
-  click start; sleep 1.5
-  if [[ -n $(new_window) ]]; then result "opened_$1" no; else result "opened_$1" yes; fi
+  start /dev/ttyS1
+  result "opened_$1" "$OPENED"
+  [[ $OPENED == yes ]] || fail "instance '$1': Start was refused"
 }
 
 # What the lock directory says about ttyS1 now: none, or the holder's state.
@@ -22,13 +24,14 @@ lock_state() {
 ended() { wait_exit "status_$1" "$PID"; result "lock_$1" "$(lock_state)"; mark "$2"; }
 
 open_instance stop
-click pulse; sleep 1
+pulse
 click stop
 ended stop 1
 
 open_instance frame
-click pulse; in_pulse # the close arrives during the pulse
-"$BUILD/tests/wire/wm_delete" "$WIN"
+arm_close 7 # mark 7: when the close went out
+begin_pulse
+frame_close # the close arrives during the pulse
 ended frame 2
 
 open_instance error
@@ -37,12 +40,12 @@ dismiss_report
 ended error 3
 
 open_instance term
-click pulse; in_pulse
+begin_pulse
 kill -TERM "$PID"
 ended term 4
 
 open_instance kill
-click pulse; in_pulse
+begin_pulse
 kill -KILL "$PID"
 ended kill 5
 

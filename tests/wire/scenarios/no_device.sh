@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: MIT
+# wire: launches 1 waits 5
 # A number with no device: the report, dismissed from the keyboard.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch

@@ -1,10 +1,13 @@
 # SPDX-License-Identifier: MIT
+# wire: launches 1 waits 8
 # Pulse Out before any Start: the port is closed, nothing reaches the line.
+# The program still sleeps out the pulse's time, which shows when each press
+# has been handled.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch
 mark 1
-click pulse; sleep 2
-key space; sleep 2 # the focus starts on "Pulse Out"
+pulse
+pulse key space # the focus starts on "Pulse Out"
 mark 2
 click stop
 wait_exit status "$PID"

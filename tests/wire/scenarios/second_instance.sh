@@ -1,11 +1,12 @@
 # SPDX-License-Identifier: MIT
+# wire: launches 2 waits 15
 # A second instance on the port the first holds: refused as busy; the
 # first instance's next pulse is still right.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch
 FIRST=$PID FIRST_WIN=$WIN
 pick 2
-click start; sleep 2
+start /dev/ttyS1
 mark 1
 launch
 pick 2
@@ -16,7 +17,7 @@ result lock "$(cat /run/lock/LCK..ttyS1 2>/dev/null | head -n1 | tr -d ' ')"
 result first_pid "$FIRST"
 mark 2
 PID=$FIRST WIN=$FIRST_WIN
-click pulse; sleep 2
+pulse
 mark 3
 click stop
 wait_exit first "$PID"

@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
 # wire: usb-serial
+# wire: launches 2 waits 19
 # A USB serial adapter pulled out while its port is open: during a pulse,
 # and while the program sits idle between pulses.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -8,13 +9,12 @@ ADAPTER=$(usb_device)
 
 launch
 type_port 3 # ttyS0, ttyS1, then the adapter
-click start; sleep 1.5
-result opened_mid "$([[ -z $(new_window) ]] && echo yes || echo no)"
-click pulse
+start /dev/ttyUSB0
+result opened_mid "$OPENED"
 # The program's thread asleep in the pulse: pull the adapter now. Builtins
 # only from here to the pull: on a busy machine a process started between
 # can take longer than the rest of the pulse.
-in_pulse
+begin_pulse
 read -r wchan <"/proc/$PID/wchan" || true
 unplug "$ADAPTER"
 result asleep_at_unplug "$wchan"
@@ -26,14 +26,19 @@ replug "$ADAPTER"
 await_device /dev/ttyUSB0 1
 launch
 type_port 3
-click start; sleep 1.5
-result opened_idle "$([[ -z $(new_window) ]] && echo yes || echo no)"
+start /dev/ttyUSB0
+result opened_idle "$OPENED"
 unplug "$ADAPTER"
 await_device /dev/ttyUSB0 0
-sleep 2 # the program notices on its own while idle
-result cpu_idle "$(awk '{print $14 + $15}' /proc/$PID/stat)"
-sleep 2
-result cpu_idle_later "$(awk '{print $14 + $15}' /proc/$PID/stat)"
+# Idle, the program notices on its own: the hang-up wakes it and it lets go.
+await "the program let go of the unplugged adapter" 60 0.2 released /dev/ttyUSB0
+# Its CPU over two seconds of idling with a dead device: a busy loop would
+# show. The span is the measurement itself, not a wait for an event.
+cpu_ticks
+result cpu_idle "$TICKS"
+nap 2
+cpu_ticks
+result cpu_idle_later "$TICKS"
 click pulse
 read_report report_idle
 wait_exit status_idle "$PID"

@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
 # wire: wine
+# wire: launches 1 waits 4
 # The frame's close control while a pulse is high.
 source "$(dirname "${BASH_SOURCE[0]}")/wine_lib.sh"
 launch
@@ -7,7 +8,7 @@ type_port 2
 start_port
 mark 1
 arm_close 2 # marks when the close is out
-click pulse; in_pulse
+begin_pulse
 frame_close
 wait_exit status "$PID"
 mark 3

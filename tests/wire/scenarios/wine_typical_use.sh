@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
 # wire: wine
+# wire: launches 1 waits 7
 # The Windows program's typical use: "2" typed into the list, Start, two
 # pulses, Stop and Close.
 source "$(dirname "${BASH_SOURCE[0]}")/wine_lib.sh"
