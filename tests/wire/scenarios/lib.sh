@@ -43,6 +43,19 @@ asleep() {
   [[ $wchan == *nanosleep* ]]
 }
 
+# Which sleep its main thread is in, into SLEEP: the count of its voluntary
+# context switches, which holds still while it sleeps and grows with each
+# new sleep. Two pulses can be told apart by it however short the gap
+# between them, which a look every few milliseconds can miss.
+sleep_count() {
+  local key value
+  SLEEP=
+  while read -r key value; do
+    [[ $key == voluntary_ctxt_switches: ]] && SLEEP=$value && return 0
+  done 2>/dev/null <"/proc/$PID/status"
+  return 1
+}
+
 # Its main thread asleep in the event loop's poll: every input it had is
 # handled. It never sleeps there between a pulse and a click queued during
 # it (seen: running, or a moment in a futex), so this follows a pulse's end.
@@ -103,7 +116,7 @@ focus() { within "the focus on window $1" 60 xdotool windowfocus --sync "$1"; }
 launch() {
   LAUNCHES=$((LAUNCHES + 1))
   "$PROGRAM" & PID=$!
-  WIN=
+  WIN= PULSE_SLEEP=
   await "the window of $PROGRAM (pid $PID) shown" 120 0.2 shown
   focus "$WIN"
 }
@@ -150,7 +163,21 @@ begin_pulse() {
   if (($#)); then "$@" & else click pulse & fi
   await "a pulse begun" 60 0.01 pulse_begun
 }
-pulse_begun() { asleep || { alive; return 1; }; }
+# Asleep in a pulse other than the last one seen (PULSE_SLEEP), which it
+# becomes: the count read on both sides of the look, so that it is this
+# sleep's.
+pulse_begun() {
+  local before
+  if sleep_count && before=$SLEEP && asleep && sleep_count &&
+    [[ $SLEEP == "$before" && $SLEEP != "$PULSE_SLEEP" ]]; then
+    PULSE_SLEEP=$SLEEP
+    return 0
+  fi
+  alive
+  return 1
+}
+# Still asleep in the pulse last seen begun.
+same_pulse() { sleep_count && [[ $SLEEP == "$PULSE_SLEEP" ]] && asleep; }
 
 # A whole pulse: begun, then over (the program idle again).
 pulse() {
