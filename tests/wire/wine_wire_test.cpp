@@ -9,6 +9,7 @@
 // start there takes up to about 2 minutes.
 
 #include "guest_run.h"
+#include "wire_expect.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,9 @@ namespace {
 
 using wire::GuestRun;
 using wire::Pulse;
-
-constexpr double kPulseUs = 500'000;
+using wire::expectFullPulses;
+using wire::kPulseUs;
+using wire::mark;
 const std::string kScripts = WIRE_REPO_DIR "/scripts";
 
 // A prefix for the whole run, unless WIRE_WINE_PREFIX names one.
@@ -65,13 +67,6 @@ private:
     SCOPED_TRACE(run.trace.describe());                                                        \
     EXPECT_EQ(run.results.at("ports"), "ok") << run.results.at("port_map")
 
-double mark(const GuestRun& run, int value)
-{
-    const auto t = run.trace.markTime(value);
-    EXPECT_TRUE(t) << "mark " << value << " missing";
-    return t.value_or(0);
-}
-
 // Timings for the log: the run, Wine's start, the pulses, the open glitch.
 void report(const std::string& name, const GuestRun& run, std::chrono::steady_clock::time_point started)
 {
@@ -89,17 +84,6 @@ void report(const std::string& name, const GuestRun& run, std::chrono::steady_cl
         const auto low = std::find_if(mcr.begin() + i, mcr.end(), [](const auto& w) { return !w.rts() && !w.dtr(); });
         if (low != mcr.end())
             std::cout << "wine-wire " << name << ": open glitch " << (low->us - mcr[i].us) / 1000 << " ms\n";
-    }
-}
-
-void expectFullPulses(const std::vector<Pulse>& pulses, std::size_t count)
-{
-    ASSERT_EQ(pulses.size(), count);
-    for (std::size_t i = 0; i < pulses.size(); ++i) {
-        EXPECT_GE(pulses[i].widthUs(), kPulseUs) << "pulse " << i;
-        if (i) {
-            EXPECT_GT(pulses[i].riseUs, pulses[i - 1].fallUs) << "pulse " << i << " overlaps the one before";
-        }
     }
 }
 

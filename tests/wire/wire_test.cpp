@@ -4,6 +4,7 @@
 // RTS lines read from the emulated hardware's side.
 
 #include "guest_run.h"
+#include "wire_expect.h"
 #include "start_trials.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,9 @@ namespace {
 
 using wire::GuestRun;
 using wire::Pulse;
-
-constexpr double kPulseUs = 500'000;
+using wire::expectFullPulses;
+using wire::kPulseUs;
+using wire::mark;
 
 // Boots the guest, or skips with the reason where no guest can boot here.
 #define RUN_SCENARIO(run, name)                                                          \
@@ -23,24 +25,6 @@ constexpr double kPulseUs = 500'000;
     if (!run.booted) GTEST_SKIP() << "no guest can boot here: " << run.reason;            \
     ASSERT_EQ(run.status, 0) << run.reason << "\nscenario output:\n" << run.guestLog;      \
     SCOPED_TRACE(run.trace.describe())
-
-double mark(const GuestRun& run, int value)
-{
-    const auto t = run.trace.markTime(value);
-    EXPECT_TRUE(t) << "mark " << value << " missing";
-    return t.value_or(0);
-}
-
-void expectFullPulses(const std::vector<Pulse>& pulses, std::size_t count)
-{
-    ASSERT_EQ(pulses.size(), count);
-    for (std::size_t i = 0; i < pulses.size(); ++i) {
-        EXPECT_GE(pulses[i].widthUs(), kPulseUs) << "pulse " << i;
-        if (i) {
-            EXPECT_GE(pulses[i].riseUs, pulses[i - 1].fallUs) << "pulse " << i << " overlaps the one before";
-        }
-    }
-}
 
 TEST(Wire, TypicalUse)
 {
