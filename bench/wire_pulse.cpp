@@ -94,7 +94,7 @@ int glitchTable()
     std::printf("\nDTR high at open (glitch), microseconds; raised/opens, then median, min, max over all opens\n");
     std::printf("%-16s %-14s %-12s %10s %10s %10s %10s\n", "device", "", "", "raised", "median", "min", "max");
     for (const auto& s : scenarios) {
-        const auto run = wire::runInGuest(s.name, 600);
+        const auto run = wire::runInGuest(s.name);
         if (!run.booted || run.status != 0) {
             std::fprintf(stderr, "the guest run %s failed:\n%s\n%s\n", s.name, run.reason.c_str(), run.guestLog.c_str());
             return 1;
@@ -108,7 +108,7 @@ int glitchTable()
 
 int main()
 {
-    const auto run = wire::runInGuest(BENCH_DIR "/wire/pulses.sh", 600);
+    const auto run = wire::runInGuest(BENCH_DIR "/wire/pulses.sh");
     if (!run.booted || run.status != 0) {
         std::fprintf(stderr, "the guest run failed:\n%s\n%s\n", run.reason.c_str(), run.guestLog.c_str());
         return 1;

@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# wire: launches 12 waits 49
+# wire: launches 22 waits 89
 # Guest side of bench/wire_pulse: ten first opens each, the program and the
 # C pulser taking turns on the 16550 (ttyS1, port 2).
 TRIALS=10

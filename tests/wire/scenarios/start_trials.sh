@@ -2,13 +2,15 @@
 # Sourced by start_lines and usb_start_lines: what DTR and RTS do while a
 # port opens, for the program and for the minimal C pulser, taking turns on
 # the same device in the same guest. Each side opens TRIALS times as a first
-# open (the port's saved speed not zero), then the program opens twice more:
-# a first Start and a later one. The marks:
+# open (the port's saved speed not zero), the program each time followed by
+# a later Start; then the program opens twice more: a first Start and a
+# later one that pulses. The marks:
 #   1 .. 2   a reset: stty sets the saved speed to 9600, as after boot
 #   2 .. 3   the program: launch, Start, Stop and Close (a first Start)
 #   4 .. 5   the C pulser opens, lowers both lines and closes
-#   6 .. 7   a later Start (the instance before left the port at B0), up to
-#            the first Pulse Out
+#   6 .. 7   a later Start (the instance before left the port at B0), from
+#            the launch to the port open (Stop and Close, or the first Pulse
+#            Out, comes after 7)
 #  10 .. 11  the C pulser opens after us (a later open for it)
 #   8 .. 9   then another program opens the port and sets its own speed
 # Records stty_status, speed and read_status from the program after us.
@@ -48,6 +50,11 @@ start_trials() {
     mark 2
     program_trial "$device" "$port" "$trial"
     mark 3
+    mark 6
+    program_start "$device" "$port"
+    mark 7
+    click stop
+    wait_exit "status_later_$trial" "$PID"
     mark 1
     reset_speed "$device"
     mark 4
