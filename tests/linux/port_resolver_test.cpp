@@ -114,6 +114,8 @@ TEST(NaturalOrder, ComparesDigitRunsByValue)
     const std::tuple<const char*, const char*, bool> rows[] = {
         {"ttyAMA2", "ttyAMA10", true}, {"ttyAMA10", "ttyAMA2", false}, {"ttyAMA02", "ttyAMA10", true},
         {"tty1", "tty1", false},       {"tty", "tty0", true},          {"ttyX9", "ttyY1", true},
+        // Bytes from 0x80 up (a name in UTF-8) are no digits, whatever char's sign.
+        {"tty\xc3\xa9" "2", "tty\xc3\xa9" "10", true}, {"tty\xb2", "tty\xb3", true},
     };
     for (const auto& [a, b, less] : rows) EXPECT_EQ(platform::naturalLess(a, b), less) << a << " < " << b;
 }
