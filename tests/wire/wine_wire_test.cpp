@@ -23,9 +23,7 @@
 namespace {
 
 using wire::GuestRun;
-using wire::Pulse;
 using wire::expectFullPulses;
-using wire::kPulseUs;
 using wire::mark;
 const std::string kScripts = WIRE_REPO_DIR "/scripts";
 

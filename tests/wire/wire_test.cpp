@@ -14,7 +14,6 @@
 namespace {
 
 using wire::GuestRun;
-using wire::Pulse;
 using wire::expectFullPulses;
 using wire::kPulseUs;
 using wire::mark;
