@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# wire: launches 2 waits 15
+# wire: launches 2 waits 16
 # A second instance on the port the first holds: refused as busy; the
 # first instance's next pulse is still right.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -11,7 +11,7 @@ mark 1
 launch
 pick 2
 click start
-dismiss_report
+read_report report
 wait_exit second "$PID"
 result lock "$(cat /run/lock/LCK..ttyS1 2>/dev/null | head -n1 | tr -d ' ')"
 result first_pid "$FIRST"
