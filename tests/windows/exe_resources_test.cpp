@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The resources the build puts into the program's .exe: the manifest (per-
-// monitor DPI awareness, common controls 6), the version from the project's
-// version, the icon at every size Windows asks for.
+// What the build puts into the program's .exe: the manifest (per-monitor DPI
+// awareness, common controls 6), the header's defences, the version from the
+// project's version, the icon at every size Windows asks for.
 
 #include "platform/windows/text.h"
 
@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
@@ -38,8 +39,23 @@ TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
     const std::string_view manifest = resource(program.handle, RT_MANIFEST, 1);
     for (const char* fragment : {"<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
                                  "true/pm</dpiAware>", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                                 "level=\"asInvoker\""})
+                                 "level=\"asInvoker\"", "name=\"DTRPulseOut\" version=\"" DTR_PROJECT_VERSION ".0\""})
         EXPECT_NE(manifest.find(fragment), std::string_view::npos) << fragment;
+}
+
+// The loader's defences: ASLR, with 64-bit entropy, and DEP. mingw-w64's ld
+// sets them by default (binutils 2.36 on); a link option can drop them.
+TEST(ProgramResources, HeaderAsksForAslrAndDep)
+{
+    const Module program;
+    ASSERT_TRUE(program.handle);
+    // The handle of a module loaded as data has its low bits set; the image's headers start at the rest.
+    const auto* image = reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(program.handle) & ~std::uintptr_t {3});
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS64*>(
+        image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+    for (const WORD flag : {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA,
+                            IMAGE_DLLCHARACTERISTICS_NX_COMPAT})
+        EXPECT_TRUE(headers->OptionalHeader.DllCharacteristics & flag) << "0x" << std::hex << flag;
 }
 
 TEST(ProgramResources, VersionIsTheProjectVersion)
