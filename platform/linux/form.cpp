@@ -4,9 +4,9 @@
 #include <QCursor>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QImageReader>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
