@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
@@ -32,6 +31,14 @@ std::string_view resource(HMODULE module, LPCWSTR type, int id)
     return {static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found)};
 }
 
+// Mapped as an image (LOAD_LIBRARY_AS_IMAGE_RESOURCE), the module's base is
+// its handle without the flag bits, and its headers start there.
+const IMAGE_NT_HEADERS& imageHeaders(HMODULE module)
+{
+    const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR {3});
+    return *reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+}
+
 TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
 {
     const Module program;
@@ -49,13 +56,9 @@ TEST(ProgramResources, HeaderAsksForAslrAndDep)
 {
     const Module program;
     ASSERT_TRUE(program.handle);
-    // The handle of a module loaded as data has its low bits set; the image's headers start at the rest.
-    const auto* image = reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(program.handle) & ~std::uintptr_t {3});
-    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS64*>(
-        image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
     for (const WORD flag : {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA,
                             IMAGE_DLLCHARACTERISTICS_NX_COMPAT})
-        EXPECT_TRUE(headers->OptionalHeader.DllCharacteristics & flag) << "0x" << std::hex << flag;
+        EXPECT_TRUE(imageHeaders(program.handle).OptionalHeader.DllCharacteristics & flag) << "0x" << std::hex << flag;
 }
 
 TEST(ProgramResources, VersionIsTheProjectVersion)
