@@ -110,7 +110,7 @@ public: // the case tables act on the fixture
         log.clear();
         std::function<void(int)> exitProgram;
         if (!ownExit) exitProgram = [this](int status) { log.push_back("exit " + std::to_string(status)); };
-        program = std::make_unique<platform::Program>(platform::ProgramDependencies {
+        program = std::make_unique<platform::Program>(platform::ProgramParts {
             resolver, std::make_unique<RecordingComponent>(log, refuseWrite), sleep, &reporter, exitProgram});
     }
     void startProgram(int refuseWrite = -1)
@@ -120,7 +120,19 @@ public: // the case tables act on the fixture
         pump();
     }
 
-    void pump() { program->processPendingMessages(); }
+    // Handles the messages queued now as the loop does, without waiting; a
+    // WM_QUIT stays queued for the loop that owns it.
+    void pump()
+    {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            program->handleMessage(message);
+        }
+    }
     // Handles messages as they come until `done`, without a fixed sleep.
     void pumpUntil(const std::function<bool()>& done)
     {
