@@ -270,7 +270,12 @@ void Form::paint()
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window_, &paint);
-    for (const auto& line : layout_.lines) drawLine(dc, line); // the DC's default pen: black, one pixel
+    // One pixel, in the colour of a button's text on the button face the
+    // window is filled with: it shows in every colour scheme, high contrast
+    // included, where a black pen would vanish on black.
+    SelectObject(dc, GetStockObject(DC_PEN));
+    SetDCPenColor(dc, GetSysColor(COLOR_BTNTEXT));
+    for (const auto& line : layout_.lines) drawLine(dc, line);
     EndPaint(window_, &paint);
 }
 
