@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "program.h"
 
+#include "text.h"
+
+#include <exception>
+#include <string>
+
 namespace platform {
 
 Program::Program(ProgramParts parts)
@@ -19,7 +24,8 @@ Program::Program(ProgramParts parts)
                           // A frame close or the session's end: status 0,
                           // unless a reported error has already ended it.
                           if (!dispatch_.ended()) exit_(0);
-                      }});
+                      },
+                      [this](std::exception_ptr error) { dispatch_.run([&] { std::rethrow_exception(error); }); }});
 }
 
 Program::~Program() { tearDown(); }
@@ -60,7 +66,14 @@ int Program::run()
         MSG message;
         BOOL got;
         while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) handleMessage(message);
-        if (got == 0) loopStatus = static_cast<int>(message.wParam);
+        if (got == 0) {
+            loopStatus = static_cast<int>(message.wParam);
+        } else { // -1: a fault of ours (a bad argument), not a quit
+            const std::string reason = systemMessage(GetLastError());
+            dispatch_.run([&] {
+                throw console::UntrappedError(console::kInternalError, "Internal error: GetMessageW failed: " + reason);
+            });
+        }
     }
     tearDown();
     return dispatch_.ended() ? dispatch_.exitStatus() : loopStatus;

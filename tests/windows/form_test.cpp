@@ -93,6 +93,52 @@ void holdShift(bool held)
     SetKeyboardState(keys);
 }
 
+// While it lives, the system refuses to create a window whose text is
+// `refused`, as it does when out of resources (a CBT hook answering no).
+class CreationRefused {
+public:
+    explicit CreationRefused(const wchar_t* refused)
+        : hook_(refused ? SetWindowsHookExW(WH_CBT, refuse, nullptr, GetCurrentThreadId()) : nullptr)
+    {
+        refused_ = refused;
+    }
+    ~CreationRefused()
+    {
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+
+private:
+    static LRESULT CALLBACK refuse(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const CREATESTRUCTW* create = code == HCBT_CREATEWND ? reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs : nullptr;
+        if (create && !IS_INTRESOURCE(create->lpszName) && create->lpszName && std::wstring(create->lpszName) == refused_)
+            return 1;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline const wchar_t* refused_ = nullptr;
+    HHOOK hook_;
+};
+
+// The next GetMessageW of this executable (the program's loop) fails as it
+// does for a bad argument: its import is pointed at a stand-in that puts the
+// real one back.
+extern "C" decltype(&GetMessageW) __imp_GetMessageW;
+void failNextGetMessage()
+{
+    static const auto real = __imp_GetMessageW;
+    static const auto point = [](decltype(&GetMessageW) to) {
+        DWORD protection;
+        VirtualProtect(&__imp_GetMessageW, sizeof to, PAGE_READWRITE, &protection);
+        __imp_GetMessageW = to;
+        VirtualProtect(&__imp_GetMessageW, sizeof to, protection, &protection);
+    };
+    point([](LPMSG, HWND, UINT, UINT) -> BOOL {
+        point(real);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    });
+}
+
 class FormTest : public ::testing::Test {
 public: // the case tables act on the fixture
     Log log;
@@ -505,24 +551,51 @@ TEST_F(FormTest, RunEndsWithItsStatus)
     struct RunCase {
         const char* name;
         int refuseWrite;
+        const wchar_t* refusedWindow; // by its text: the system will not create it
         std::function<void(FormTest&)> queue; // input waiting when the loop starts
         int status;
         Log expected;
     };
     const RunCase cases[] = {
-        {"Stop and Close", -1, [](FormTest& t) { postClick(t.control("Command2")); }, 0,
+        {"Stop and Close", -1, nullptr, [](FormTest& t) { postClick(t.control("Command2")); }, 0,
          {"PortOpen=false", "destroyed"}},
-        {"frame close", -1, [](FormTest& t) { PostMessageW(t.form(), WM_CLOSE, 0, 0); }, 0, {"destroyed"}},
-        {"refused Start", 1, [](FormTest& t) { postClick(t.control("Command3")); }, 1,
+        {"frame close", -1, nullptr, [](FormTest& t) { PostMessageW(t.form(), WM_CLOSE, 0, 0); }, 0, {"destroyed"}},
+        {"refused Start", 1, nullptr, [](FormTest& t) { postClick(t.control("Command3")); }, 1,
          {"CommPort=3", "release", "report 8005", "destroyed"}},
+        // An exception in the window procedure is an untrapped error.
+        {"the ports present unreadable as the list drops", -1, nullptr,
+         [](FormTest& t) {
+             t.resolver.unreadable = true;
+             PostMessageW(t.combo(), CB_SHOWDROPDOWN, TRUE, 0);
+         },
+         1, {"release", "report 51", "destroyed"}},
+        {"the message loop fails", -1, nullptr, [](FormTest&) { failNextGetMessage(); }, 1,
+         {"release", "report 51", "destroyed"}},
+        // The entry reports what could not be made, and ends with status 1.
+        {"no window", -1, L"DTR Pulse Out", nullptr, 1, {"destroyed", "The window could not be created."}},
+        {"no port list", -1, L"Comm Port", nullptr, 1,
+         {"destroyed", "The control Combo1 (\"Comm Port\") could not be created."}},
+        {"no Start, the last button made", -1, L"Start", nullptr, 1,
+         {"destroyed", "The control Command3 (\"Start\") could not be created."}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        makeProgram(c.refuseWrite, /*ownExit=*/true);
-        SetWindowTextW(combo(), L"3");
-        c.queue(*this);
-        EXPECT_EQ(program->run(), c.status);
+        int status = 1;
+        try {
+            {
+                const CreationRefused refused(c.refusedWindow);
+                makeProgram(c.refuseWrite, /*ownExit=*/true);
+            }
+            SetWindowTextW(combo(), L"3");
+            c.queue(*this);
+            status = program->run();
+        } catch (const std::runtime_error& e) {
+            log.push_back(e.what());
+        }
+        EXPECT_EQ(status, c.status);
         EXPECT_EQ(log, c.expected);
+        EXPECT_FALSE(FindWindowW(L"DtrPulseOut.Form1", nullptr)); // nothing left behind
+        resolver.unreadable = false;
     }
 }
 
