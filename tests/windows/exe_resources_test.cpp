@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <fstream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -31,6 +33,32 @@ std::string_view resource(HMODULE module, LPCWSTR type, int id)
     return {static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found)};
 }
 
+// "kernel32.dll CloseHandle": every function the image imports, by name.
+std::set<std::string> importsOf(HMODULE module)
+{
+    // Mapped as an image (LOAD_LIBRARY_AS_IMAGE_RESOURCE): addresses are
+    // offsets from its base, which is the handle without its flag bits.
+    const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR {3});
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::set<std::string> imports;
+    for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); dll->Name; ++dll) {
+        std::string name = reinterpret_cast<const char*>(base + dll->Name);
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const DWORD thunks = dll->OriginalFirstThunk ? dll->OriginalFirstThunk : dll->FirstThunk;
+        for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + thunks); thunk->u1.AddressOfData; ++thunk) {
+            std::string function = name + ' ';
+            if (IMAGE_SNAP_BY_ORDINAL(thunk->u1.Ordinal))
+                function.append("#").append(std::to_string(IMAGE_ORDINAL(thunk->u1.Ordinal)));
+            else
+                function.append(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + thunk->u1.AddressOfData)->Name);
+            imports.insert(function);
+        }
+    }
+    return imports;
+}
+
 TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
 {
     const Module program;
@@ -38,8 +66,19 @@ TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
     const std::string_view manifest = resource(program.handle, RT_MANIFEST, 1);
     for (const char* fragment : {"<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
                                  "true/pm</dpiAware>", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                                 "level=\"asInvoker\""})
+                                 "level=\"asInvoker\"",
+                                 "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/> <!-- Windows 7 -->"})
         EXPECT_NE(manifest.find(fragment), std::string_view::npos) << fragment;
+    // Claimed for Windows 7 on: what the program imports is what was checked
+    // against those systems, listed in tests/windows/exe-imports.
+    std::ifstream listed(DTR_EXE_IMPORTS);
+    ASSERT_TRUE(listed) << DTR_EXE_IMPORTS;
+    std::set<std::string> checked;
+    for (std::string line; std::getline(listed, line);)
+        if (!line.empty() && line.front() != '#') checked.insert(line);
+    const std::set<std::string> imports = importsOf(program.handle);
+    for (const auto& name : imports) EXPECT_TRUE(checked.contains(name)) << "a new import: " << name;
+    for (const auto& name : checked) EXPECT_TRUE(imports.contains(name)) << "no longer imported: " << name;
 }
 
 TEST(ProgramResources, VersionIsTheProjectVersion)
