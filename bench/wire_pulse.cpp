@@ -4,17 +4,25 @@
 // emulated hardware's side. Then the glitch each open makes, taking turns on
 // the same device (tests/wire/scenarios/start_trials.sh), on the 16550 and on
 // the emulated FTDI adapter: first opens (saved speed not zero) and later ones.
+// Then, given the Windows build, its .exe's under Wine beside a minimal Win32
+// opener's (bench/wire/wine_start_lines.sh).
 //
 //   wire_pulse                     the program of this build
 //   WIRE_BUILD_DIR=DIR wire_pulse  the program (and C pulser) of another build
+//   WIRE_WINDOWS_EXE=EXE wire_pulse   and the Windows rows
+//   WIRE_WINDOWS_EXE=EXE wire_pulse wine   the Windows rows alone
 
 #include "guest_run.h"
 #include "start_trials.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include <stdlib.h>
 
 namespace {
 
@@ -60,24 +68,31 @@ GlitchFigures glitchFigures(const wire::LineTrace& trace, int begin, int end)
     return {raised, opens.size(), wire::median(us), *min, *max};
 }
 
-void printGlitches(const char* device, const wire::LineTrace& trace)
+struct GlitchRow {
+    const char* who;
+    const char* when;
+    int begin, end; // the marks around its opens
+};
+
+// One line a row; returns the rows' medians.
+std::vector<double> printGlitches(const char* device, const wire::LineTrace& trace,
+                                  std::initializer_list<GlitchRow> rows)
 {
-    struct Row {
-        const char* who;
-        const char* when;
-        int begin, end;
-    };
-    const Row rows[] = {
-        {"dtr-pulse-out", "first Start", wire::kProgramBegins, wire::kProgramEnds},
-        {"dtr-pulse-out", "later Start", wire::kLaterStartBegins, wire::kLaterStartEnds},
-        {"C pulser", "first open", wire::kPulserBegins, wire::kPulserEnds},
-        {"C pulser", "after us", wire::kPulserAfterUsBegins, wire::kPulserAfterUsEnds},
-    };
+    std::vector<double> medians;
     for (const auto& r : rows) {
         const GlitchFigures f = glitchFigures(trace, r.begin, r.end);
-        std::printf("%-16s %-14s %-12s %6zu/%-3zu %10.0f %10.0f %10.0f\n", device, r.who, r.when, f.raised, f.opens,
+        std::printf("%-16s %-17s %-12s %6zu/%-3zu %10.0f %10.0f %10.0f\n", device, r.who, r.when, f.raised, f.opens,
                     f.median, f.min, f.max);
+        medians.push_back(f.median);
     }
+    return medians;
+}
+
+bool ran(const wire::GuestRun& run, const char* name)
+{
+    if (run.booted && run.status == 0) return true;
+    std::fprintf(stderr, "the guest run %s failed:\n%s\n%s\n", name, run.reason.c_str(), run.guestLog.c_str());
+    return false;
 }
 
 int glitchTable()
@@ -92,22 +107,58 @@ int glitchTable()
         {BENCH_DIR "/wire/usb_start_lines.sh", "ttyUSB0 (FTDI)", &wire::GuestRun::usbTrace},
     };
     std::printf("\nDTR high at open (glitch), microseconds; raised/opens, then median, min, max over all opens\n");
-    std::printf("%-16s %-14s %-12s %10s %10s %10s %10s\n", "device", "", "", "raised", "median", "min", "max");
+    std::printf("%-16s %-17s %-12s %10s %10s %10s %10s\n", "device", "", "", "raised", "median", "min", "max");
     for (const auto& s : scenarios) {
         const auto run = wire::runInGuest(s.name);
-        if (!run.booted || run.status != 0) {
-            std::fprintf(stderr, "the guest run %s failed:\n%s\n%s\n", s.name, run.reason.c_str(), run.guestLog.c_str());
+        if (!ran(run, s.name)) return 1;
+        printGlitches(s.device, run.*s.trace,
+                      {{"dtr-pulse-out", "first Start", wire::kProgramBegins, wire::kProgramEnds},
+                       {"dtr-pulse-out", "later Start", wire::kLaterStartBegins, wire::kLaterStartEnds},
+                       {"C pulser", "first open", wire::kPulserBegins, wire::kPulserEnds},
+                       {"C pulser", "after us", wire::kPulserAfterUsBegins, wire::kPulserAfterUsEnds}});
+    }
+    return 0;
+}
+
+// The .exe's Start under Wine beside com_opener's open, taking turns in one
+// guest. WIRE_WINDOWS_EXE names the .exe, com_opener.exe is beside it in its
+// build's bench/windows; a prefix is made for the run unless
+// WIRE_WINE_PREFIX names one.
+int wineGlitchRows()
+{
+    const char* exe = std::getenv("WIRE_WINDOWS_EXE");
+    if (!exe || !*exe) {
+        std::printf("(the rows for the .exe under Wine: set WIRE_WINDOWS_EXE to build-windows/dtr-pulse-out.exe)\n");
+        return 0;
+    }
+    const std::string prefixes = "bash " BENCH_DIR "/../scripts/wine-prefix ";
+    std::string made;
+    if (!std::getenv("WIRE_WINE_PREFIX")) {
+        char dir[] = "/tmp/wine-bench-XXXXXX";
+        if (!::mkdtemp(dir) || std::system((prefixes + "create " + dir + " >/dev/null").c_str()) != 0) {
+            std::fprintf(stderr, "no Wine prefix for the guest\n");
             return 1;
         }
-        printGlitches(s.device, run.*s.trace);
+        made = dir;
+        ::setenv("WIRE_WINE_PREFIX", dir, 1);
     }
+    const char* name = BENCH_DIR "/wire/wine_start_lines.sh";
+    const auto run = wire::runInGuest(name);
+    if (!made.empty() && std::system((prefixes + "remove " + made).c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", made.c_str());
+    if (!ran(run, name)) return 1;
+    const auto medians = printGlitches("COM2 (Wine)", run.trace,
+                                       {{"dtr-pulse-out.exe", "Start", wire::kProgramBegins, wire::kProgramEnds},
+                                        {"com_opener.exe", "open", wire::kPulserBegins, wire::kPulserEnds}});
+    if (medians[1] > 0) std::printf("the .exe's median over the opener's: %.2fx\n", medians[0] / medians[1]);
     return 0;
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "wine") return wineGlitchRows();
     const auto run = wire::runInGuest(BENCH_DIR "/wire/pulses.sh");
     if (!run.booted || run.status != 0) {
         std::fprintf(stderr, "the guest run failed:\n%s\n%s\n", run.reason.c_str(), run.guestLog.c_str());
@@ -134,5 +185,6 @@ int main()
     std::printf("%-18s %14.0f %14.0f\n", "max", program.max, c.max);
     std::printf("%-18s %14.0f %14.0f\n", "open glitch", glitch(t, m(1), m(2)), cGlitch);
     const int glitches = glitchTable();
-    return program.min < 500'000 ? 1 : glitches;
+    const int wine = glitches ? 0 : wineGlitchRows();
+    return program.min < 500'000 ? 1 : glitches | wine;
 }

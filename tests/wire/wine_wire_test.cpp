@@ -9,6 +9,7 @@
 // start there takes up to about 2 minutes.
 
 #include "guest_run.h"
+#include "start_trials.h"
 #include "wire_expect.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,11 @@ TEST(WineWire, TypicalUse)
     const double before = mark(run, 1), started = mark(run, 2), pulsed = mark(run, 3), ended = mark(run, 4);
     EXPECT_LE(run.trace.writesBetween(0, before).size(), 2u) << "only the kernel's own set-up before Start";
     EXPECT_FALSE(run.trace.writesBetween(before, started).empty()) << "Start did not reach ttyS1";
+    // The driver raises the lines as the port opens; the program's very
+    // next write, before its settings, lowers DTR.
+    const auto lines = wire::openLines(run.trace, {before, started});
+    EXPECT_TRUE(lines.raised) << "the open did not raise DTR: nothing here shows the order of the writes";
+    EXPECT_TRUE(lines.lowerNext) << "DTR not lowered by the write after the open's";
     EXPECT_FALSE(run.trace.levelAt(started).dtr());
     EXPECT_FALSE(run.trace.levelAt(started).rts());
     expectFullPulses(run.trace.dtrPulses(started, pulsed), 2);
