@@ -6,6 +6,7 @@
 
 #include "console/console_window.h"
 #include "doubles.h"
+#include "form_cases.h"
 #include "map_resolver.h"
 #include "platform/windows/dpi.h"
 #include "platform/windows/form_layout.h"
@@ -31,7 +32,7 @@ using testing_doubles::Log;
 using testing_doubles::RecordingComponent;
 using testing_doubles::RecordingReporter;
 using testing_doubles::RecordingSleep;
-using Texts = std::vector<std::string>;
+using form_cases::Texts;
 
 std::string windowText(HWND window)
 {
@@ -49,13 +50,6 @@ Texts entries(HWND combo)
         entry.resize(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()))));
         texts.push_back(platform::narrow(entry));
     }
-    return texts;
-}
-
-Texts oneToFifteen()
-{
-    Texts texts;
-    for (int i = 1; i <= 15; ++i) texts.push_back(std::to_string(i));
     return texts;
 }
 
@@ -230,10 +224,10 @@ TEST_F(FormTest, FirstDisplay)
     GetClientRect(form(), &client);
     EXPECT_EQ(client.right, 208);
     EXPECT_EQ(client.bottom, 200);
-    EXPECT_EQ(entries(combo()), oneToFifteen());
+    EXPECT_EQ(entries(combo()), form_cases::entries());
     EXPECT_EQ(SendMessageW(combo(), CB_GETCURSEL, 0, 0), CB_ERR);
-    EXPECT_EQ(windowText(combo()), "Comm Port");
-    EXPECT_EQ(focusedControl(), "Command1");
+    EXPECT_EQ(windowText(combo()), form_cases::kInitialText);
+    EXPECT_EQ(focusedControl(), form_cases::kFirstFocus);
     EXPECT_EQ(control("MSComm1"), nullptr); // hosted, not a window
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_STYLE));
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
@@ -347,20 +341,11 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
 
 TEST_F(FormTest, TabOrderFollowsTheRecordBothWays)
 {
-    struct TabCase {
-        const char* name;
-        bool shift;
-        Texts visits;
-    };
-    const TabCase cases[] = {
-        {"Tab", false, {"Combo1", "Command2", "Command3", "Command1", "Combo1"}},
-        {"Shift+Tab", true, {"Command3", "Command2", "Combo1", "Command1", "Command3"}},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : form_cases::kTabCases) {
         SCOPED_TRACE(c.name);
         startProgram();
         for (const auto& expected : c.visits) {
-            holdShift(c.shift);
+            holdShift(c.backwards);
             postKey(GetFocus(), VK_TAB);
             pump();
             holdShift(false);
@@ -386,33 +371,19 @@ TEST_F(FormTest, FocusComesBackWhereItWasAfterAnotherWindow)
 
 TEST_F(FormTest, EnterEscAndTypingRunNothing)
 {
-    enum class Target { EditField, Window };
-    struct InputCase {
-        const char* name;
-        std::wstring typed;
-        UINT key; // 0: none
-        Target target;
-        std::string text; // what the edit field shows after
-    };
-    const InputCase cases[] = {
-        {"typing", L"7x", 0, Target::EditField, "7x"},
-        {"Enter after a number", L"12", VK_RETURN, Target::EditField, "12"},
-        {"Enter after a new text", L"COM3", VK_RETURN, Target::EditField, "COM3"},
-        {"Esc in the edit field", L"", VK_ESCAPE, Target::EditField, "Comm Port"},
-        {"Enter on the window", L"", VK_RETURN, Target::Window, "Comm Port"},
-        {"Esc on the window", L"", VK_ESCAPE, Target::Window, "Comm Port"},
-    };
-    for (const auto& c : cases) {
+    using form_cases::Key;
+    for (const auto& c : form_cases::kInputCases) {
         SCOPED_TRACE(c.name);
         startProgram();
         SetFocus(edit());
         SendMessageW(edit(), EM_SETSEL, 0, -1);
-        for (const wchar_t ch : c.typed) PostMessageW(edit(), WM_CHAR, ch, 1);
-        if (c.key) postKey(c.target == Target::EditField ? edit() : form(), c.key);
+        for (const wchar_t ch : platform::widen(c.typed)) PostMessageW(edit(), WM_CHAR, ch, 1);
+        const HWND target = c.target == form_cases::Target::EditField ? edit() : form();
+        if (c.key != Key::None) postKey(target, c.key == Key::Enter ? VK_RETURN : VK_ESCAPE);
         postKey(form(), VK_ESCAPE); // no cancel button either
         pump();
         EXPECT_EQ(windowText(combo()), c.text);
-        EXPECT_EQ(entries(combo()), oneToFifteen());
+        EXPECT_EQ(entries(combo()), form_cases::entries());
         EXPECT_TRUE(IsWindowVisible(form()));
         EXPECT_EQ(log, Log {});
     }
@@ -420,25 +391,7 @@ TEST_F(FormTest, EnterEscAndTypingRunNothing)
 
 TEST_F(FormTest, EachButtonRunsItsCommandOnce)
 {
-    struct ButtonCase {
-        const char* name;
-        std::string listText;
-        const char* button;
-        bool bySpace;
-        Log expected;
-    };
-    const ButtonCase cases[] = {
-        {"Start with a picked entry", "7", "Command3", false, {"CommPort=7", "PortOpen=true", "DTREnable=false"}},
-        {"Start with the initial text", "Comm Port", "Command3", false,
-         {"CommPort=0", "PortOpen=true", "DTREnable=false"}},
-        {"Start with typed text", " 1 2, more", "Command3", false, {"CommPort=12", "PortOpen=true", "DTREnable=false"}},
-        {"Start by Space", "4", "Command3", true, {"CommPort=4", "PortOpen=true", "DTREnable=false"}},
-        {"Pulse Out", "Comm Port", "Command1", false, {"DTREnable=true", "Sleep=500", "DTREnable=false"}},
-        {"Pulse Out by Space", "Comm Port", "Command1", true, {"DTREnable=true", "Sleep=500", "DTREnable=false"}},
-        {"Stop and Close", "Comm Port", "Command2", false, {"PortOpen=false", "exit 0"}},
-        {"Stop and Close by Space", "Comm Port", "Command2", true, {"PortOpen=false", "exit 0"}},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : form_cases::kButtonCases) {
         SCOPED_TRACE(c.name);
         startProgram();
         setListText(c.listText);
@@ -458,9 +411,7 @@ TEST_F(FormTest, ClickDuringAPulseRunsAfterIt)
     startProgram();
     sleep.during = [this] { postClick(control("Command1")); };
     click("Command1");
-    const Log twoPulses {"DTREnable=true", "Sleep=500", "DTREnable=false",
-                         "DTREnable=true", "Sleep=500", "DTREnable=false"};
-    EXPECT_EQ(log, twoPulses);
+    EXPECT_EQ(log, form_cases::twoPulses());
 }
 
 TEST_F(FormTest, NothingRunsAfterStopAndClose)
@@ -470,7 +421,7 @@ TEST_F(FormTest, NothingRunsAfterStopAndClose)
     postClick(control("Command3")); // already queued behind Stop and Close
     postClick(control("Command1"));
     pump();
-    EXPECT_EQ(log, (Log {"PortOpen=false", "exit 0"}));
+    EXPECT_EQ(log, form_cases::kNothingAfterStop);
     program->tearDown();
     EXPECT_EQ(log.back(), "destroyed");
 }
@@ -478,10 +429,10 @@ TEST_F(FormTest, NothingRunsAfterStopAndClose)
 TEST_F(FormTest, FailingCommandIsReportedAndEndsTheProgram)
 {
     startProgram(/*refuseWrite=*/1);
-    setListText("3");
+    setListText(form_cases::kRefusedListText);
     click("Command3");
     click("Command1"); // after the end: runs nothing
-    EXPECT_EQ(log, (Log {"CommPort=3", "release", "report 8005", "exit 1"}));
+    EXPECT_EQ(log, form_cases::kRefusalLog);
     EXPECT_EQ(program->dispatch().exitStatus(), 1);
 }
 
@@ -617,8 +568,8 @@ TEST_F(FormTest, EntryTooltipsNameTheirDevicesWhenTheListDrops)
     EXPECT_LE(last.bottom, listClient.bottom);
     SendMessageW(combo(), CB_SHOWDROPDOWN, FALSE, 0);
     pump();
-    EXPECT_EQ(entries(combo()), oneToFifteen());
-    EXPECT_EQ(windowText(combo()), "Comm Port");
+    EXPECT_EQ(entries(combo()), form_cases::entries());
+    EXPECT_EQ(windowText(combo()), form_cases::kInitialText);
     EXPECT_TRUE(log.empty()); // no port was opened to find out
 }
 
