@@ -4,11 +4,13 @@
 #include "platform/common/port_resolver.h"
 
 #include <map>
+#include <set>
 
 // Maps port numbers to whatever devices a test names.
 class MapResolver : public platform::PortResolver {
 public:
     std::map<int, std::string> devices;
+    std::set<std::string> consoles; // devices that are the system console
 
     std::optional<std::string> deviceFor(int number) const override
     {
@@ -19,7 +21,8 @@ public:
     std::vector<Port> present() const override
     {
         std::vector<Port> ports;
-        for (const auto& [number, device] : devices) ports.push_back({number, device});
+        for (const auto& [number, device] : devices) ports.push_back({number, device, isSystemConsole(device)});
         return ports;
     }
+    bool isSystemConsole(const std::string& device) const override { return consoles.count(device) != 0; }
 };
