@@ -6,6 +6,7 @@
 #include "platform/linux/lock_file.h"
 #include "reference_lock_file.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,14 +14,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    constexpr long kPidMax = 32768; // the kernel's default
     const std::string content(reinterpret_cast<const char*>(data), size);
-    const reference::LockReading expected = reference::readLock(content, kPidMax);
-    const platform::LockFileContent read = platform::readLockFile(content, kPidMax);
-    if (read.pid != expected.pid || read.program != expected.program) {
-        std::fprintf(stderr, "readings differ on %zu bytes: program pid %ld \"%s\", reference pid %ld \"%s\"\n", size,
-                     read.pid.value_or(0), read.program.c_str(), expected.pid.value_or(0), expected.program.c_str());
-        std::abort();
+    // The kernel's default highest pid, its ceiling, and none at all (so that
+    // any number the form allows shows, however large).
+    for (const long pidMax : {32768L, 4194304L, LONG_MAX}) {
+        const reference::LockReading expected = reference::readLock(content, pidMax);
+        const platform::LockFileContent read = platform::readLockFile(content, pidMax);
+        if (read.pid != expected.pid || read.program != expected.program) {
+            std::fprintf(stderr, "readings differ on %zu bytes, pid_max %ld: program pid %ld \"%s\", reference pid %ld \"%s\"\n",
+                         size, pidMax, read.pid.value_or(0), read.program.c_str(), expected.pid.value_or(0),
+                         expected.program.c_str());
+            std::abort();
+        }
     }
     return 0;
 }
