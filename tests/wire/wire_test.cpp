@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -67,14 +70,26 @@ TEST(Wire, FrameCloseReleasesTheLineAndRunsNoCommand)
     EXPECT_FALSE(run.trace.levelAt(closed).rts());
 }
 
-TEST(Wire, NumberWithNoDeviceIsReportedAndTouchesNoLine)
+// The report's text, as the user copied it.
+void expectReport(const GuestRun& run, const std::string& key, const std::vector<std::string>& parts)
+{
+    const std::string& report = run.results.at(key);
+    for (const auto& part : parts) EXPECT_TRUE(report.find(part) != std::string::npos) << key << " lacks \"" << part << "\": " << report;
+}
+
+TEST(Wire, NumberWithNoDeviceAndTheSystemConsoleAreRefusedUntouched)
 {
     RUN_SCENARIO(run, "no_device");
     EXPECT_EQ(run.results.at("status"), "1");
     EXPECT_TRUE(run.trace.writesBetween(mark(run, 1), mark(run, 2)).empty());
+    // Port 1 is ttyS0, the guest's console: its settings stay as they were.
+    EXPECT_EQ(run.results.at("console_status"), "1");
+    expectReport(run, "console_report", {"Run-time error '8010'", "port 1 (/dev/ttyS0) is the system console"});
+    EXPECT_EQ(run.results.at("console_stty_after"), run.results.at("console_stty_before"));
+    mark(run, 4);
 }
 
-TEST(Wire, SecondInstanceIsRefusedAsBusyAndTheFirstPulsesOn)
+TEST(Wire, APortInUseIsRefusedWithItsLineAndSettingsAsTheyWere)
 {
     RUN_SCENARIO(run, "second_instance");
     EXPECT_EQ(run.results.at("second"), "1");
@@ -82,6 +97,21 @@ TEST(Wire, SecondInstanceIsRefusedAsBusyAndTheFirstPulsesOn)
     EXPECT_TRUE(run.trace.writesBetween(mark(run, 1), mark(run, 2)).empty()) << "the second instance touched the line";
     expectFullPulses(run.trace.dtrPulses(mark(run, 2), mark(run, 3)), 1);
     EXPECT_EQ(run.results.at("first"), "0");
+    // A program with the port open and no lock: named; no write after its own open.
+    EXPECT_EQ(run.results.at("holder_status"), "1");
+    expectReport(run, "holder_report",
+                 {"Run-time error '8010'", "port 2 (/dev/ttyS1) is held by sleep (pid " + run.results.at("holder_pid") + ")"});
+    EXPECT_TRUE(run.trace.writesBetween(mark(run, 4), mark(run, 5)).empty()) << "the line was touched under its holder";
+    EXPECT_EQ(run.results.at("holder_stty_after"), run.results.at("holder_stty_before"));
+    // Another user's stale lock: an error of its own, with the fix; the lock stays, the line untouched.
+    EXPECT_EQ(run.results.at("stale_status"), "1");
+    expectReport(run, "stale_report",
+                 {"Run-time error '8018'",
+                  "port 2 (/dev/ttyS1) is locked by /var/lock/LCK..ttyS1, left behind by user root: its process (pid "
+                      + run.results.at("stale_pid") + ") has ended",
+                  "(sudo rm /var/lock/LCK..ttyS1)"});
+    EXPECT_TRUE(run.trace.writesBetween(mark(run, 6), mark(run, 7)).empty()) << "the line was touched";
+    EXPECT_EQ(run.results.at("stale_lock_owner"), "root");
 }
 
 TEST(Wire, AdapterUnpluggedWhileOpenIsReportedAndLetGo)
@@ -117,6 +147,8 @@ TEST(Wire, EveryWayOfEndingLetsTheNextInstanceOpenWithTheLineDown)
         {"error", 3, "1", "none", 0},
         {"term", 4, "143", "none", 1}, // the signal waits for the pulse
         {"kill", 5, "137", "stale", 0}, // cut short: the kernel drops the line
+        {"hup", 8, "129", "none", 1},
+        {"int", 9, "130", "none", 0},   // while the report is up
         {"last", 6, "0", "none", 0},
     };
     double from = 0;
@@ -145,6 +177,7 @@ struct StartDevice {
     const char* scenario;
     const char* name;
     wire::LineTrace GuestRun::*trace;
+    bool replug; // the scenario also shows speed 0 lasting until replug
 };
 
 void PrintTo(const StartDevice& d, std::ostream* os) { *os << d.name; }
@@ -187,11 +220,19 @@ TEST_P(StartLines, HoldDtrAndRtsDownFromTheOpenOn)
     EXPECT_EQ(run.results.at("stty_status"), "0");
     EXPECT_EQ(run.results.at("speed"), "9600");
     EXPECT_EQ(run.results.at("read_status"), "124") << "the read did not wait for data";
+    if (!d.replug) return;
+    // At speed 0 an open that sets no speed raises nothing, until the adapter is plugged in again.
+    EXPECT_EQ(run.results.at("replug_speed_before"), "0");
+    for (const auto& w : trace.writesBetween(mark(run, 12), mark(run, 13)))
+        EXPECT_FALSE(w.dtr() || w.rts()) << "a plain open at speed 0 raised a line";
+    const auto afterReplug = trace.writesBetween(mark(run, 14), mark(run, 15));
+    EXPECT_TRUE(std::any_of(afterReplug.begin(), afterReplug.end(), [](const auto& w) { return w.dtr() && w.rts(); }))
+        << "a plain open after replug raised neither line";
 }
 
 INSTANTIATE_TEST_SUITE_P(Wire, StartLines,
-                         testing::Values(StartDevice {"start_lines", "ttyS1 (16550)", &GuestRun::trace},
-                                         StartDevice {"usb_start_lines", "ttyUSB0 (FTDI)", &GuestRun::usbTrace}),
+                         testing::Values(StartDevice {"start_lines", "ttyS1 (16550)", &GuestRun::trace, false},
+                                         StartDevice {"usb_start_lines", "ttyUSB0 (FTDI)", &GuestRun::usbTrace, true}),
                          [](const auto& info) { return std::string(info.param.scenario); });
 
 } // namespace

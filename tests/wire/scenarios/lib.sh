@@ -111,11 +111,13 @@ focus() { within "the focus on window $1" 60 xdotool windowfocus --sync "$1"; }
 
 # --- What a user does, each waiting for what it brings about.
 
-# Starts an instance of the program; sets PID and WIN (its window), once the
+# Starts an instance of the program, as AS says where set (a command that
+# execs the rest as another user); sets PID and WIN (its window), once the
 # window is viewable (a focus before that fails) and has the focus.
+AS=()
 launch() {
   LAUNCHES=$((LAUNCHES + 1))
-  "$PROGRAM" & PID=$!
+  "${AS[@]}" "$PROGRAM" & PID=$!
   WIN= PULSE_SLEEP=
   await "the window of $PROGRAM (pid $PID) shown" 120 0.2 shown
   focus "$WIN"
