@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -54,6 +55,12 @@ TEST(SerialComponent, OpensClosesAndReopensAPseudoTerminal)
         comm.setPortOpen(false);
         EXPECT_FALSE(comm.portOpen());
         comm.setPortOpen(false); // closing a closed port does nothing
+        // Exclusive while open only: the slave outlives our close, and others' opens would fail.
+        int exclusive = -1;
+        const int slave = ::open(rig.pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+        EXPECT_EQ(::ioctl(slave, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << "left exclusive";
+        ::close(slave);
     }
 }
 
