@@ -21,7 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const reference::LockReading expected = reference::readLock(content, pidMax);
         const platform::LockFileContent read = platform::readLockFile(content, pidMax);
         if (read.pid != expected.pid || read.program != expected.program) {
-            std::fprintf(stderr, "readings differ on %zu bytes, pid_max %ld: program pid %ld \"%s\", reference pid %ld \"%s\"\n",
+            std::fprintf(stderr,
+                         "readings differ on %zu bytes, pid_max %ld: "
+                         "program pid %ld \"%s\", reference pid %ld \"%s\"\n",
                          size, pidMax, read.pid.value_or(0), read.program.c_str(), expected.pid.value_or(0),
                          expected.program.c_str());
             std::abort();

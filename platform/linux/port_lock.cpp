@@ -164,11 +164,11 @@ std::string lockContent()
 {
     char exe[PATH_MAX] = {};
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string program = n > 0 ? std::filesystem::path(std::string(exe, static_cast<std::size_t>(n))).filename().string()
-                                 : std::string("dtr-pulse-out");
+    std::string program = "dtr-pulse-out";
+    if (n > 0) program = std::filesystem::path(std::string(exe, static_cast<std::size_t>(n))).filename().string();
     constexpr std::string_view kDeleted = " (deleted)"; // the program was replaced while it runs
-    if (program.size() > kDeleted.size() && program.compare(program.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
-        program.resize(program.size() - kDeleted.size());
+    if (const auto at = program.rfind(kDeleted); at != std::string::npos && at + kDeleted.size() == program.size())
+        program.resize(at);
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     return std::to_string(::getpid()) + "\n" + program + "\n" + host + "\n";

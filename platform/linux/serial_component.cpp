@@ -86,7 +86,8 @@ void SerialComponent::open()
         throw commError(CommFault::DeviceMissing, commPort_, *device, describePresentPorts(resolver_));
     if (resolver_.isSystemConsole(*device)) throw commError(CommFault::SystemConsole, commPort_, *device);
     // Programs that keep no lock (a getty, screen, cat) are seen in /proc.
-    if (const auto holder = openHolder(*device)) throw commError(CommFault::Busy, commPort_, *device, describeHolder(holder));
+    if (const auto holder = openHolder(*device))
+        throw commError(CommFault::Busy, commPort_, *device, describeHolder(holder));
     switch (lock_.take(*device)) {
     case PortLock::Outcome::Taken: break;
     case PortLock::Outcome::Held: throw commError(CommFault::Busy, commPort_, *device, describeHolder(lock_.holder()));

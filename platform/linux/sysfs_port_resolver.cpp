@@ -114,8 +114,10 @@ std::vector<PortResolver::Port> SysfsPortResolver::present() const
     const auto consoles = activeConsoles();
     std::vector<Port> ports;
     int number = 0;
-    for (const auto& name : deviceNames())
-        ports.push_back({++number, deviceDir_ + "/" + name, std::find(consoles.begin(), consoles.end(), name) != consoles.end()});
+    for (const auto& name : deviceNames()) {
+        const bool console = std::find(consoles.begin(), consoles.end(), name) != consoles.end();
+        ports.push_back({++number, deviceDir_ + "/" + name, console});
+    }
     return ports;
 }
 

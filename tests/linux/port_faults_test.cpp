@@ -235,7 +235,8 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
          false, false, kOpened, ""},
         {"a lock whose pid a later process has now: taken over",
          [](PtyPair& pty) {
-             auto sleeper = OtherProcess::sleeper();
+             auto sleeper =
+                 std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); }, "sleep");
              return std::make_shared<std::pair<std::shared_ptr<void>, std::shared_ptr<void>>>(
                  sleeper, lockFile(pty.qtLockFile(), std::to_string(sleeper->pid()) + "\n", 3600));
          },

@@ -10,7 +10,6 @@
 #include <csignal>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -50,12 +49,6 @@ public:
     OtherProcess(const OtherProcess&) = delete;
     OtherProcess& operator=(const OtherProcess&) = delete;
     pid_t pid() const { return pid_; }
-
-    // /bin/sleep: a live process of another program.
-    static std::shared_ptr<OtherProcess> sleeper()
-    {
-        return std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); }, "sleep");
-    }
 
 private:
     pid_t pid_;

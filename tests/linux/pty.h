@@ -35,7 +35,8 @@ public:
     // path, "{lock}" for its Qt lock file and '*' for any run of characters.
     bool mentioned(const std::string& text, std::string pattern) const
     {
-        for (const auto& [key, value] : {std::pair<std::string, std::string> {"{pty}", slavePath_}, {"{lock}", qtLockFile()}})
+        using Key = std::pair<std::string, std::string>;
+        for (const auto& [key, value] : {Key {"{pty}", slavePath_}, Key {"{lock}", qtLockFile()}})
             for (auto at = pattern.find(key); at != std::string::npos; at = pattern.find(key, at + value.size()))
                 pattern.replace(at, key.size(), value);
         std::size_t from = 0;

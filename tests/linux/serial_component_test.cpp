@@ -43,6 +43,17 @@ void start(SerialComponent& comm)
     comm.setPortOpen(true);
 }
 
+// Start, with the open() of a path of the rig's failing.
+template <typename Path>
+std::function<void(SerialComponent&, Rig&)> startFailing(Path path, int error)
+{
+    return [=](SerialComponent& comm, Rig& rig) {
+        injected.openPath = (rig.pty.*path)();
+        injected.openError = error;
+        start(comm);
+    };
+}
+
 TEST(SerialComponent, OpensClosesAndReopensAPseudoTerminal)
 {
     Rig rig;
@@ -95,51 +106,24 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
          },
          8010, "(pid " + std::to_string(::getpid()) + ")", "port 1", false},
         {"the system console",
-         [](auto& c, auto& rig) {
-             rig.resolver.consoles.insert(rig.pty.slavePath());
-             start(c);
-         },
-         8010, "Port busy: port 1 ({pty}) is the system console", "port 1", false},
-        {"EACCES where the permissions allow it: confinement",
-         [](auto& c, auto& rig) {
-             injected.openPath = rig.pty.slavePath();
-             injected.openError = EACCES;
-             start(c);
-         },
-         8014,
+         [](auto& c, auto& rig) { rig.resolver.consoles.insert(rig.pty.slavePath()); start(c); }, 8010,
+         "Port busy: port 1 ({pty}) is the system console", "port 1", false},
+        {"EACCES where the permissions allow it: confinement", startFailing(&PtyPair::slavePath, EACCES), 8014,
          "Could not open port 1 ({pty}): Permission denied, although the device's permissions allow it: a security "
          "policy (AppArmor, SELinux) or a sandbox (snap, Flatpak) confines this program.",
          "port 1", false},
-        {"another open() error",
-         [](auto& c, auto& rig) {
-             injected.openPath = rig.pty.slavePath();
-             injected.openError = EIO;
-             start(c);
-         },
-         8014, "Could not open port 1 ({pty}): Input/output error.", "port 1", false},
-        {"the lock file cannot be made",
-         [](auto& c, auto& rig) {
-             injected.openPath = rig.pty.qtLockFile();
-             injected.openError = EROFS;
-             start(c);
-         },
-         8014, "Could not open port 1 ({pty}): creating the lock file {lock} failed: Read-only file system.", "port 1",
+        {"another open() error", startFailing(&PtyPair::slavePath, EIO), 8014,
+         "Could not open port 1 ({pty}): Input/output error.", "port 1", false},
+        {"the lock file cannot be made", startFailing(&PtyPair::qtLockFile, EROFS), 8014,
+         "Could not open port 1 ({pty}): creating the lock file {lock} failed: Read-only file system.", "port 1",
          false},
-        {"termios refused",
-         [](auto& c, auto&) {
-             injected.tcsetattrError = EINVAL;
-             start(c);
-         },
-         8014, "Could not open port 1 ({pty}): setting it up failed: Invalid argument.", "port 1", false},
+        {"termios refused", [](auto& c, auto&) { injected.tcsetattrError = EINVAL; start(c); }, 8014,
+         "Could not open port 1 ({pty}): setting it up failed: Invalid argument.", "port 1", false},
         {"DTR on a device without modem lines", [](auto& c, auto&) { start(c); c.setDTREnable(true); }, 8015, "{pty}",
          "port 1", true},
         {"DTR write refused on an open port",
-         [](auto& c, auto&) {
-             start(c);
-             injected.setDtrError = EPERM;
-             c.setDTREnable(true);
-         },
-         8016, "Could not set DTR on port 1 ({pty}): Operation not permitted. Was the device unplugged?", "port 1", true},
+         [](auto& c, auto&) { start(c); injected.setDtrError = EPERM; c.setDTREnable(true); }, 8016,
+         "Could not set DTR on port 1 ({pty}): Operation not permitted. Was the device unplugged?", "port 1", true},
     };
     for (const auto& r : refusals) {
         Rig rig;
@@ -270,7 +254,8 @@ TEST(SerialComponent, HoldsTheLocksOtherSerialProgramsHonour)
              return ::utimensat(AT_FDCWD, f.c_str(), aged, 0) == 0 && !qtProgramGetsLock(f)
                     && firstLinePid(f) == ::getpid();
          }},
-        {"minicom or picocom", rig.pty.uucpLockFile(), [](const std::string& f) { return firstLinePid(f) == ::getpid(); }},
+        {"minicom or picocom", rig.pty.uucpLockFile(),
+         [](const std::string& f) { return firstLinePid(f) == ::getpid(); }},
     };
     for (const auto& r : readers) EXPECT_TRUE(r.seesUs(r.file)) << r.who << " does not see us in " << r.file;
     comm.setPortOpen(false);

@@ -74,7 +74,8 @@ TEST(Wire, FrameCloseReleasesTheLineAndRunsNoCommand)
 void expectReport(const GuestRun& run, const std::string& key, const std::vector<std::string>& parts)
 {
     const std::string& report = run.results.at(key);
-    for (const auto& part : parts) EXPECT_TRUE(report.find(part) != std::string::npos) << key << " lacks \"" << part << "\": " << report;
+    for (const auto& part : parts)
+        EXPECT_TRUE(report.find(part) != std::string::npos) << key << " lacks \"" << part << "\": " << report;
 }
 
 TEST(Wire, NumberWithNoDeviceAndTheSystemConsoleAreRefusedUntouched)
@@ -100,7 +101,8 @@ TEST(Wire, APortInUseIsRefusedWithItsLineAndSettingsAsTheyWere)
     // A program with the port open and no lock: named; no write after its own open.
     EXPECT_EQ(run.results.at("holder_status"), "1");
     expectReport(run, "holder_report",
-                 {"Run-time error '8010'", "port 2 (/dev/ttyS1) is held by sleep (pid " + run.results.at("holder_pid") + ")"});
+                 {"Run-time error '8010'",
+                  "port 2 (/dev/ttyS1) is held by sleep (pid " + run.results.at("holder_pid") + ")"});
     EXPECT_TRUE(run.trace.writesBetween(mark(run, 4), mark(run, 5)).empty()) << "the line was touched under its holder";
     EXPECT_EQ(run.results.at("holder_stty_after"), run.results.at("holder_stty_before"));
     // Another user's stale lock: an error of its own, with the fix; the lock stays, the line untouched.
