@@ -15,16 +15,18 @@ using Log = std::vector<std::string>;
 
 class LoggingReporter : public platform::ErrorReporter {
 public:
-    explicit LoggingReporter(Log& log) : log_(log) {}
+    LoggingReporter(Log& log, bool fails) : log_(log), fails_(fails) {}
     std::function<void()> whileUp; // runs while the report is up
     void report(const console::UntrappedError& e) override
     {
         log_.push_back("report " + std::to_string(e.number()) + " " + e.description());
         if (whileUp) whileUp();
+        if (fails_) throw std::runtime_error("the report could not be shown");
     }
 
 private:
     Log& log_;
+    bool fails_;
 };
 
 struct DispatchCase {
@@ -32,6 +34,7 @@ struct DispatchCase {
     std::function<void(platform::HandlerDispatch&, Log&)> handler;
     Log expected; // then a second handler is dispatched: it must run only where the first did not end the program
     bool laterHandlerRuns;
+    bool reportFails = false;
 };
 
 TEST(HandlerDispatch, StopsErrorsAtTheBoundaryAndEndsTheProgram)
@@ -44,6 +47,11 @@ TEST(HandlerDispatch, StopsErrorsAtTheBoundaryAndEndsTheProgram)
         {"any other exception is reported too",
          [](auto&, Log&) { throw std::runtime_error("boom"); },
          {"release", "report 51 Internal error: boom", "exit 1"}, false},
+        {"an exception that is no std::exception",
+         [](auto&, Log&) { throw 42; }, {"release", "report 51 Internal error.", "exit 1"}, false},
+        {"a report that fails still ends the program",
+         [](auto&, Log&) { throw console::UntrappedError(8017, "Device gone."); },
+         {"release", "report 8017 Device gone.", "exit 1"}, false, true},
         {"stop and close: exit 0, nothing runs after",
          [](platform::HandlerDispatch& d, Log&) { d.endProgram(); }, {"exit 0"}, false},
         {"a termination signal while the report is up: its status stands",
@@ -52,7 +60,7 @@ TEST(HandlerDispatch, StopsErrorsAtTheBoundaryAndEndsTheProgram)
     };
     for (const auto& c : cases) {
         Log log;
-        LoggingReporter reporter(log);
+        LoggingReporter reporter(log, c.reportFails);
         platform::HandlerDispatch dispatch(reporter, [&] { log.push_back("release"); },
                                            [&](int status) { log.push_back("exit " + std::to_string(status)); });
         if (c.expected.back() == "exit 143") reporter.whileUp = [&] { dispatch.endWithStatus(143); };

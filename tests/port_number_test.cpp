@@ -17,6 +17,7 @@ constexpr const char* kAboveTwoAndAHalf = "2.50000000000000022204460492503130808
 struct Reading {
     std::string text;
     std::optional<int> expected; // nullopt: overflow
+    std::string shown = {};      // on overflow: the start of the text the report quotes, if given
 };
 
 std::string repeat(char c, std::size_t n) { return std::string(n, c); }
@@ -52,6 +53,10 @@ TEST(PortNumberReading, ReadsEveryRowOfTheTable)
         // last nonzero digit 10 MB further on tips it over.
         {std::string(kAboveTwoAndAHalf), 2}, {kAboveTwoAndAHalf + repeat('0', kTenMegabytes) + "1", 3},
         {"0." + repeat('9', kTenMegabytes), 1},
+        // The report quotes the start of a long text, cut between whole
+        // UTF-8 characters: "é" is 2 bytes, "€" 3.
+        {repeat('9', 31) + "\xC3\xA9" + repeat('9', 10), kOverflow, repeat('9', 31)},
+        {repeat('9', 30) + "\xE2\x82\xAC" + repeat('9', 10), kOverflow, repeat('9', 30)},
     };
     for (const auto& row : rows) {
         const std::string shown = row.text.size() > 60 ? row.text.substr(0, 60) + "..." : row.text;
@@ -65,6 +70,9 @@ TEST(PortNumberReading, ReadsEveryRowOfTheTable)
         } catch (const console::UntrappedError& e) {
             EXPECT_EQ(e.number(), console::kOverflowError) << shown;
             EXPECT_LT(e.description().size(), 100u) << "a long paste must not flood the report";
+            if (!row.shown.empty()) {
+                EXPECT_NE(e.description().find('"' + row.shown + "...\""), std::string::npos) << e.description();
+            }
         }
     }
 }

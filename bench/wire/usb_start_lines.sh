@@ -1,6 +1,5 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 22 waits 90
-# wire: usb-serial
 # Guest side of bench/wire_pulse: ten first opens each, the program and the
 # C pulser taking turns on the emulated FTDI adapter (ttyUSB0, port 3).
 TRIALS=10

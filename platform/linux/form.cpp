@@ -4,9 +4,11 @@
 #include <QCursor>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QImageReader>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 
@@ -32,6 +34,24 @@ QRect pixelRect(int left, int top, int width, int height)
     return {pixels(left), pixels(top), pixels(width), pixels(height)};
 }
 
+// The sizes a window shows (title bar, task switcher), as PNG, which Qt
+// decodes itself. The format is named and probing is off: otherwise
+// QImageReader loads every image-format plugin to ask whether it reads the
+// file (createReadHandlerHelper in qimagereader.cpp), libqjpeg and libjpeg
+// among them, before the window shows. The same happens for an .ico, and an
+// icon theme's SVG needs an icon engine plugin besides. Docks find the menu
+// entry's themed icon by the desktop file name (main.cpp), not from here.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48}) {
+        QImageReader reader(QStringLiteral(":/dtr-pulse-out-%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
+    return icon;
+}
+
 } // namespace
 
 void installFontSubstitutes()
@@ -49,9 +69,7 @@ Form::Form(const console::WindowDef& def, std::unique_ptr<HostedComponent> comm,
     installFontSubstitutes();
     setObjectName(QString::fromLatin1(def.name));
     setWindowTitle(QString::fromUtf8(def.caption));
-    // The installed theme's icon where there is one (a desktop scales the
-    // SVG), else the one built in.
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("dtr-pulse-out"), QIcon(QStringLiteral(":/dtr-pulse-out.ico"))));
+    setWindowIcon(programIcon());
     setFixedSize(pixels(def.clientWidth), pixels(def.clientHeight));
     for (const auto& control : def.controls) {
         if (control.kind == console::ControlKind::SerialComponent) continue; // invisible: no widget

@@ -95,6 +95,10 @@ private slots:
         startProgram();
         QCOMPARE(form()->windowTitle(), QStringLiteral("DTR Pulse Out"));
         QVERIFY(!form()->windowIcon().availableSizes().isEmpty());
+        // The icon costs no image-format plugin (each one loaded slows the start).
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY2(!maps.readAll().contains("/imageformats/"), "an image-format plugin was loaded");
         QCOMPARE(entries(*combo()), oneToFifteen());
         QCOMPARE(combo()->currentIndex(), -1);
         QCOMPARE(combo()->currentText(), QStringLiteral("Comm Port"));

@@ -119,8 +119,9 @@ std::string tenColumns(long pid)
 // The device's group and mode, as a distribution sets them up.
 std::shared_ptr<void> owned(const PtyPair& pty, const char* group, mode_t mode)
 {
-    ::chown(pty.slavePath().c_str(), 0, ::getgrnam(group) ? ::getgrnam(group)->gr_gid : 0);
-    ::chmod(pty.slavePath().c_str(), mode);
+    const struct group* g = ::getgrnam(group);
+    if (::chown(pty.slavePath().c_str(), 0, g ? g->gr_gid : 0) != 0 || ::chmod(pty.slavePath().c_str(), mode) != 0)
+        ADD_FAILURE() << "the device's owner and mode not set";
     return nullptr;
 }
 

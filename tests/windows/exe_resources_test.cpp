@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The resources the build puts into the program's .exe: the manifest (per-
-// monitor DPI awareness, common controls 6), the version from the project's
-// version, the icon at every size Windows asks for.
+// What the build puts into the program's .exe: the manifest (per-monitor DPI
+// awareness, common controls 6), the header's defences, the version from the
+// project's version, the icon at every size Windows asks for.
 
 #include "platform/windows/text.h"
 
@@ -31,6 +31,14 @@ std::string_view resource(HMODULE module, LPCWSTR type, int id)
     return {static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found)};
 }
 
+// Mapped as an image (LOAD_LIBRARY_AS_IMAGE_RESOURCE), the module's base is
+// its handle without the flag bits, and its headers start there.
+const IMAGE_NT_HEADERS& imageHeaders(HMODULE module)
+{
+    const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR {3});
+    return *reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+}
+
 TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
 {
     const Module program;
@@ -38,8 +46,19 @@ TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
     const std::string_view manifest = resource(program.handle, RT_MANIFEST, 1);
     for (const char* fragment : {"<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
                                  "true/pm</dpiAware>", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                                 "level=\"asInvoker\""})
+                                 "level=\"asInvoker\"", "name=\"DTRPulseOut\" version=\"" DTR_PROJECT_VERSION ".0\""})
         EXPECT_NE(manifest.find(fragment), std::string_view::npos) << fragment;
+}
+
+// The loader's defences: ASLR, with 64-bit entropy, and DEP. mingw-w64's ld
+// sets them by default (binutils 2.36 on); a link option can drop them.
+TEST(ProgramResources, HeaderAsksForAslrAndDep)
+{
+    const Module program;
+    ASSERT_TRUE(program.handle);
+    for (const WORD flag : {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA,
+                            IMAGE_DLLCHARACTERISTICS_NX_COMPAT})
+        EXPECT_TRUE(imageHeaders(program.handle).OptionalHeader.DllCharacteristics & flag) << "0x" << std::hex << flag;
 }
 
 TEST(ProgramResources, VersionIsTheProjectVersion)

@@ -1,59 +1,94 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Boots a throwaway Linux guest on QEMU with two emulated 16550 UARTs, runs
-# one script in it, and brings back its exit status and a trace of every
-# write the guest made to the second UART's registers.
+# Boots a throwaway Linux guest on QEMU with two emulated 16550 UARTs and an
+# emulated FTDI USB serial adapter, runs scenario scripts in it one after
+# another, and brings back each one's exit status and output, and a trace of
+# every write the guest made to the second UART's registers and of the
+# adapter's control requests.
 #
-#   guest.sh OUTDIR SCRIPT [TIMEOUT_SECONDS]
-#   guest.sh --limit SCRIPT      prints the time limit SCRIPT gets
+#   guest.sh OUTDIR SCRIPT...     runs the SCRIPTs in this order in one guest
+#   guest.sh --limit SCRIPT...    prints the time limit those SCRIPTs get
 #
-# Without TIMEOUT_SECONDS, the guest's time limit follows from what SCRIPT
-# says it does, in a line "# wire: launches N waits M" (lib.sh fails a run
-# that needs more): see limit_for.
+# A boot costs more than most scenarios (7-10 s under TCG), and so does
+# Wine's start, so scenarios that need no fresh guest share one: its Xvfb,
+# and Wine's server and desktop, started once before the first. Each SCRIPT
+# runs in a session of its own, whose processes are killed once it ends, and
+# leaves the ports as a program's close leaves them. Before each SCRIPT the
+# guest writes mark 255 (lib.sh's mark): the host splits the trace at these.
+#
+# Each SCRIPT says what it does in lines the guest reads (declared, below):
+#   # wire: launches N waits M   how many program launches and waits for an
+#                                event it makes, which size the guest's time
+#                                limit (lib.sh fails a run that needs more)
+#   # wire: wine                 it runs the Windows build under Wine
+#   # wire: pin N TARGET         COMn of Wine's prefix opens TARGET (a device
+#                                path, or absent: no COMn at all); pinned
+#                                before Wine starts, since a pin stops it
 #
 # The guest mounts the host's / read-only (so the host's build of the
 # program, Qt and Xvfb run unchanged), with tmpfs on /tmp, /run, /root and
-# the like, and OUTDIR writable at /tmp/out, where SCRIPT runs as root. The
-# first UART (ttyS0) is the guest's console, logged to OUTDIR/console.log;
-# the second (ttyS1, I/O port 0x2f8) goes to a null backend: nothing on the
-# host is touched.
+# the like, and OUTDIR writable at /tmp/out; each SCRIPT runs as root in
+# /tmp/out/NAME (NAME: its file name without .sh). The first UART (ttyS0) is
+# the guest's console, logged to OUTDIR/console.log; the second (ttyS1, I/O
+# port 0x2f8) goes to a null backend, as does the adapter (ttyUSB0): nothing
+# on the host is touched.
 #
-# A scenario that says "# wire: wine" runs Windows programs under the host's
-# Wine: it needs WIRE_WINE_PREFIX, a prefix made on the host by
+# Wine scenarios need WIRE_WINE_PREFIX, a prefix made on the host by
 # scripts/wine-prefix create, which the guest lays read-only under a scratch
-# layer, with COM2 pinned to its ttyS1 and every other COM port left as the
-# prefix has it; WIRE_WINDOWS_EXE, if set, is passed on as a path the guest
+# layer, with COM2 pinned to its ttyS1, the scenarios' own pins, and every
+# other COM port left as the prefix has it; WIRE_WINDOWS_EXE, if set, is passed on as a path the guest
 # can open.
 #
-# Leaves in OUTDIR: status (SCRIPT's exit status), guest.log (its output),
-# trace.log (QEMU's memory_region_ops_write rows, microsecond stamps) and
-# usb_trace.log (the USB adapter's control requests, where there is one).
-# Exits 0 when the guest ran SCRIPT, 77 when no guest can boot here, and 1
-# when the guest failed or outlived the timeout (it is killed then).
+# Leaves in OUTDIR: NAME/status (the SCRIPT's exit status), NAME/guest.log
+# (its output), NAME/results (its key=value lines), trace.log (QEMU's
+# memory_region_ops_write rows, microsecond stamps) and usb_trace.log (the
+# adapter's control requests). Exits 0 when the guest ran the SCRIPTs, 77
+# when no guest can boot here, and 1 when the guest failed or outlived its
+# limit (it is killed then).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-# Seconds for the boot, the modules and Xvfb (under 10 on a quiet machine);
-# then for each launch of the program (2-3; Wine's: wine_lib.sh allows two
-# tries of 240 s); then for each wait for an event and the processes around
-# it (under 1-2). Each many times what a quiet machine needs: a busy one
-# passes slowly instead of failing.
-readonly BOOT_S=120 LAUNCH_S=60 WINE_LAUNCH_S=480 WAIT_S=20
-limit_for() {
-  local line launches waits launch=$LAUNCH_S
+# What SCRIPT declares, into LAUNCHES, WAITS, WINE (yes or no) and PINS
+# ("N TARGET" each). The one reader of these lines: the time limits here and
+# in CMake, and the check of the budget in the guest, all come from it.
+declared() {
+  local line
   line=$(grep -m1 -E '^# wire: launches [0-9]+ waits [0-9]+$' "$1") || {
     echo "wire: $1 does not say what it does: '# wire: launches N waits M'" >&2
     return 1
   }
-  read -r _ _ _ launches _ waits <<<"$line"
-  if grep -qx '# wire: wine' "$1"; then launch=$WINE_LAUNCH_S; fi
-  echo $((BOOT_S + launches * launch + waits * WAIT_S))
+  read -r _ _ _ LAUNCHES _ WAITS <<<"$line"
+  WINE=no
+  if grep -qx '# wire: wine' "$1"; then WINE=yes; fi
+  mapfile -t PINS < <(sed -n 's/^# wire: pin \([0-9][0-9]*\) \(absent\|\/[^ ]*\)$/\1 \2/p' "$1")
 }
-if [[ ${1:-} == --limit ]]; then limit_for "$2"; exit; fi
 
+# Seconds for the boot, the modules and the adapter (under 10 on a quiet
+# machine), and Wine's boot where a scenario needs it (20-120 s under TCG);
+# then for each launch of the program (2-3; Wine's: two tries of a boot and
+# a start); then for each wait for an event and the processes around it
+# (under 1-2). Each many times what a quiet machine needs: a busy one passes
+# slowly instead of failing.
+readonly BOOT_S=120 WINE_BOOT_S=300 LAUNCH_S=60 WINE_LAUNCH_S=480 WAIT_S=20
+limit_for() {
+  local total=$BOOT_S script launch wine=no
+  for script; do
+    declared "$script" || return 1
+    launch=$LAUNCH_S
+    [[ $WINE == no ]] || launch=$WINE_LAUNCH_S wine=yes
+    total=$((total + LAUNCHES * launch + WAITS * WAIT_S))
+  done
+  [[ $wine == no ]] || total=$((total + WINE_BOOT_S))
+  echo "$total"
+}
+if [[ ${1:-} == --limit ]]; then shift; limit_for "$@"; exit; fi
+
+(($# >= 2)) || { echo "usage: guest.sh OUTDIR SCRIPT... | guest.sh --limit SCRIPT..." >&2; exit 2; }
 out=$(realpath "$1")
-script=$(realpath "$2")
-limit=${3:-$(limit_for "$script")}
+shift
+scripts=()
+for script; do scripts+=("$(realpath "$script")"); done
+limit=$(limit_for "${scripts[@]}")
 
 skip() { echo "wire: SKIP: $*" >&2; exit 77; }
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not installed"
@@ -95,11 +130,22 @@ if [[ -w /dev/kvm ]] && grep -qwE 'vmx|svm' /proc/cpuinfo; then accel="kvm -cpu 
 
 append=
 wine=
-if grep -qx '# wire: wine' "$script"; then
+wants_wine=no
+declare -A pins=([2]=/dev/ttyS1) # COM2 is ttyS1 for every Wine scenario
+for script in "${scripts[@]}"; do
+  declared "$script"
+  [[ $WINE == no ]] || wants_wine=yes
+  for pin in "${PINS[@]}"; do
+    read -r n target <<<"$pin"
+    [[ ${pins[$n]:-$target} == "$target" ]] || { echo "wire: COM$n pinned to two targets in one guest" >&2; exit 1; }
+    pins[$n]=$target
+  done
+done
+if [[ $wants_wine == yes ]]; then
   [[ -x /usr/lib/wine/wine64 ]] || skip "wine64 is not installed"
   prefix=${WIRE_WINE_PREFIX:-}
   if [[ ! -f $prefix/system.reg ]]; then
-    echo "wire: $script runs under Wine: set WIRE_WINE_PREFIX to a prefix made by scripts/wine-prefix create" >&2
+    echo "wire: a scenario runs under Wine: set WIRE_WINE_PREFIX to a prefix made by scripts/wine-prefix create" >&2
     exit 1
   fi
   # Wine 8 under TCG: every Wine process dies on a kernel oops at iretq with SMAP.
@@ -110,21 +156,31 @@ if grep -qx '# wire: wine' "$script"; then
   # dosdevices as it runs, and the host's copy stays as it was.
   # Any step failing ends the run: Wine on an empty WINEPREFIX would make a
   # prefix of its own, whose COM1 is the guest's console.
-  scripts=$(realpath "$here/../../scripts")
+  tools=$(realpath "$here/../../scripts")
   wine=$(cat <<WINE
 set -e
 mkdir -p /run/wine/upper /run/wine/work /run/wine/prefix
 mount -t overlay wine -o lowerdir=$(printf %q "$prefix"),upperdir=/run/wine/upper,workdir=/run/wine/work /run/wine/prefix
-source $(printf %q "$scripts/wine-env.sh") /run/wine/prefix
-bash $(printf %q "$scripts/wine-prefix") pin /run/wine/prefix 2 /dev/ttyS1
+source $(printf %q "$tools/wine-env.sh") /run/wine/prefix
+$(for n in "${!pins[@]}"; do printf 'bash %q pin /run/wine/prefix %s %q\n' "$tools/wine-prefix" "$n" "${pins[$n]}"; done)
 export WIRE_WINDOWS_EXE=$(printf %q "$exe")
 set +e
+# Wine's server and services, once for every scenario: 20 s to 2 min
+# under TCG. A Wine process that lives as long as the guest (a cmd.exe
+# reading a pipe nobody writes to) keeps them up between scenarios, where
+# they would go with each scenario's last program: a program's start then
+# takes seconds.
+timeout $WINE_BOOT_S "\$WINE" wineboot
+log "Wine booted (status \$?)"
+mkfifo /run/wine-hold
+"\$WINE" cmd.exe </run/wine-hold >/dev/null 2>&1 &
+exec {hold}>/run/wine-hold
 WINE
 )
 fi
 
 mkdir -p "$out"
-rm -f "$out"/{status,guest.log,trace.log,usb_trace.log,console.log}
+rm -rf "$out"/{status,trace.log,usb_trace.log,console.log}
 cat >"$out/run.sh" <<RUN
 #!/bin/bash
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
@@ -134,20 +190,42 @@ export WIRE_BUILD_DIR=$(printf '%q' "${WIRE_BUILD_DIR:-$here/../../build}")
 for dir in $(printf '%q' "$(realpath "$here/../..")") "\$WIRE_BUILD_DIR"; do
   if [[ ! -e \$dir ]]; then mkdir -p "\$dir" && mount --bind "/run/host\$dir" "\$dir"; fi
 done
+log() { local up _; read -r up _ </proc/uptime; echo "[\$up] \$*"; }
+source $(printf '%q' "$(realpath "$here/../../scripts/xvfb.sh")")
+start_xvfb
+log "Xvfb up on \$DISPLAY"
 $wine
-cd /tmp/out
-bash $(printf '%q' "$script")
+# Mark 255 (lib.sh's mark): a scenario begins.
+begins() { printf '\\xff' | dd of=/dev/port bs=1 seek=\$((0x2ff)) conv=notrunc status=none; }
 RUN
+declare -A seen=()
+for script in "${scripts[@]}"; do
+  declared "$script"
+  name=$(basename "$script" .sh)
+  [[ -z ${seen[$name]:-} ]] || { echo "wire: $name twice in one guest" >&2; exit 1; }
+  seen[$name]=1
+  rm -rf "${out:?}/$name"
+  program=linux
+  [[ $WINE == no ]] || program=wine
+  cat >>"$out/run.sh" <<RUN
+begins
+log "$name begins"
+mkdir -p /tmp/out/$name
+cd /tmp/out/$name
+WIRE_OUT=/tmp/out/$name WIRE_PROGRAM=$program WIRE_LAUNCHES=$LAUNCHES WIRE_WAITS=$WAITS \\
+  setsid bash $(printf '%q' "$script") >guest.log 2>&1 &
+wait \$!
+echo \$? >status
+pkill -KILL -s \$! || true
+RUN
+done
 
-# A scenario that says "# wire: usb-serial" also gets a USB serial adapter:
-# an FTDI FT232 on an xHCI controller, the guest's /dev/ttyUSB0.
-# Its control requests (SET_MODEM_CTRL among them) are traced too.
-usb=()
-if grep -qx '# wire: usb-serial' "$script"; then
-  usb=(-device qemu-xhci,id=xhci -chardev null,id=usbline
-       -device usb-serial,id=adapter,chardev=usbline,bus=xhci.0,always-plugged=on
-       -trace enable=usb_serial_handle_control)
-fi
+# Every guest has a USB serial adapter: an FTDI FT232 on an xHCI
+# controller, the guest's /dev/ttyUSB0 (port 3 there). Its control requests
+# (SET_MODEM_CTRL among them) are traced too.
+usb=(-device qemu-xhci,id=xhci -chardev null,id=usbline
+     -device usb-serial,id=adapter,chardev=usbline,bus=xhci.0,always-plugged=on
+     -trace enable=usb_serial_handle_control)
 
 set +e
 # shellcheck disable=SC2086
@@ -172,7 +250,7 @@ if [[ $qemu -eq 124 || $qemu -eq 137 ]]; then
   echo "wire: the guest outlived ${limit}s and was killed" >&2; exit 1
 fi
 if [[ ! -s $out/status ]]; then
-  echo "wire: the guest ended without running the script (qemu exit $qemu); console:" >&2
+  echo "wire: the guest ended without running the scenarios (qemu exit $qemu); console:" >&2
   tail -n 30 "$out/console.log" >&2 || true
   cat "$out/qemu.log" >&2 || true
   exit 1

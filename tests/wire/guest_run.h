@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// Runs one scenario script in a wire guest (guest.sh) and reads back what it left.
+// Runs scenario scripts in a wire guest (guest.sh) and reads back what each left.
 
 #include "line_trace.h"
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace wire {
 
@@ -20,9 +21,17 @@ struct GuestRun {
     int status = -1;                  // the scenario's exit status
 };
 
-// `script`: a path, or the name of one of tests/wire/scenarios. The guest's
-// time limit is the one guest.sh derives from the script's own line
-// "# wire: launches N waits M", unless `timeoutSeconds` is given.
-GuestRun runInGuest(const std::string& script, int timeoutSeconds = 0);
+// `scripts`: paths, or names of tests/wire/scenarios, run one after another
+// in one guest; one GuestRun each, in the same order, holding the part of
+// the traces from its own start to the next one's. The guest's time limit is
+// the one guest.sh derives from the scripts' own lines "# wire: launches N
+// waits M".
+std::vector<GuestRun> runInGuest(const std::vector<std::string>& scripts);
+GuestRun runInGuest(const std::string& script);
+
+// A scenario's run, from the guest that runs the scenarios WIRE_GUEST lists
+// (comma-separated names), if it lists this one; that guest boots once, at
+// the first call. Otherwise a guest of its own.
+const GuestRun& scenarioRun(const std::string& name);
 
 } // namespace wire

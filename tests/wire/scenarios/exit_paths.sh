@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# wire: launches 8 waits 58
+# wire: launches 8 waits 59
 # Every way the program ends, one instance after another on the same port:
 # each next instance must open it at once, and the line must be down.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -36,7 +36,7 @@ ended frame 2
 
 open_instance error
 click start # already open: reported
-dismiss_report
+read_report report_error
 ended error 3
 
 open_instance term

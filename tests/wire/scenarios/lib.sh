@@ -1,32 +1,42 @@
 # SPDX-License-Identifier: MIT
-# Sourced by the scenarios, inside the guest: start X, run the real program,
-# drive it with the mouse and the keyboard as a user would, wait for what
-# each action does (await.sh), and leave marks in the UART trace so the host
-# can tell the phases apart.
+# Sourced by the scenarios, inside the guest (guest.sh has started X, and
+# Wine where a scenario needs it): run the real program
+# (the Linux build, or the Windows build under Wine where the scenario says
+# "# wire: wine"), drive it with the mouse and the keyboard as a user
+# would, wait for what each action does (await.sh), and leave marks in the
+# UART trace so the host can tell the phases apart.
+#
+# The words here serve both programs. What tells them apart (how a program
+# starts, how its window, its pulse and its error report are seen) is a
+# handful of looks in linux_program.sh and wine_program.sh.
 set -euo pipefail
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 BUILD=${WIRE_BUILD_DIR:-$REPO/build}
-PROGRAM=$BUILD/dtr-pulse-out
+OUT=${WIRE_OUT:-/tmp/out}
 # A sanitized build's program fails its exit status on any error or leak of its own.
-RESULTS=/tmp/out/results
+RESULTS=$OUT/results
 : >"$RESULTS"
-source "$REPO/scripts/xvfb.sh"
+SCRATCH=$(mktemp -d) # the scenario's own pipes and files, in the guest's memory
 source "$(dirname "${BASH_SOURCE[0]}")/await.sh"
 
 CAPTION='^DTR Pulse Out$'
-# Centres of the controls, in window pixels.
+# Centres of the controls, in client-area pixels at 96 dpi.
 declare -A AT=(
   [field]="40 50" [arrow]="105 50" [start]="64 84" [pulse]="64 120" [stop]="64 160"
 )
+DX=0 DY=0 # where the client area starts in the program's X window
 
-# A mark: a write of N (1-255) to ttyS1's scratch register, which no line
-# follows; it shows in the trace beside the line writes.
+# A mark: a write of N (1-254; guest.sh writes 255 as each scenario begins)
+# to ttyS1's scratch register, which no line follows; it shows in the trace
+# beside the line writes.
 mark() { printf "\\x$(printf %02x "$1")" | dd of=/dev/port bs=1 seek=$((0x2ff)) conv=notrunc status=none; }
 
 result() { echo "$1=$2" >>"$RESULTS"; }
 
-# --- The program as the kernel sees it: builtins only, each look far
-# shorter than a pulse.
+# The guest's uptime under t_NAME: when the scenario got how far.
+stamp() { local up _; read -r up _ </proc/uptime; result "t_$1" "$up"; }
+
+# --- Looks: builtins only where they can, each far shorter than a pulse.
 
 # The program (PID) still runs; else the scenario ends here, saying so.
 alive() {
@@ -34,56 +44,6 @@ alive() {
   read -r stat 2>/dev/null <"/proc/$PID/stat" || true
   stat=${stat##*) }
   [[ -n $stat && $stat != Z* ]] || fail "$PROGRAM (pid $PID) ended"
-}
-
-# Its main thread asleep in a pulse (the sleep service's clock_nanosleep).
-asleep() {
-  local wchan=
-  read -r wchan 2>/dev/null <"/proc/$PID/wchan" || true # no newline at its end
-  [[ $wchan == *nanosleep* ]]
-}
-
-# Which sleep its main thread is in, into SLEEP: the count of its voluntary
-# context switches, which holds still while it sleeps and grows with each
-# new sleep. Two pulses can be told apart by it however short the gap
-# between them, which a look every few milliseconds can miss.
-sleep_count() {
-  local key value
-  SLEEP=
-  while read -r key value; do
-    [[ $key == voluntary_ctxt_switches: ]] && SLEEP=$value && return 0
-  done 2>/dev/null <"/proc/$PID/status"
-  return 1
-}
-
-# Its main thread asleep in the event loop's poll: every input it had is
-# handled. It never sleeps there between a pulse and a click queued during
-# it (seen: running, or a moment in a futex), so this follows a pulse's end.
-idle() {
-  local stat= wchan=
-  read -r stat 2>/dev/null <"/proc/$PID/stat" || true
-  read -r wchan 2>/dev/null <"/proc/$PID/wchan" || true
-  stat=${stat##*) }
-  [[ $stat == S* && $wchan == *poll* ]]
-}
-
-# It holds DEVICE open.
-holds() {
-  local fd
-  for fd in /proc/"$PID"/fd/*; do [[ $fd -ef $1 ]] && return 0; done 2>/dev/null
-  return 1
-}
-
-# It no longer holds DEVICE, whose node may be gone: the link's text, read
-# by a process per look (its link still reads "DEVICE (deleted)").
-released() { alive; ! ls -l "/proc/$PID/fd" 2>/dev/null | grep -qF -- "-> $1"; }
-
-# CPU it has used, in clock ticks (user + system), into TICKS.
-cpu_ticks() {
-  local stat
-  read -r stat <"/proc/$PID/stat"
-  local fields=(${stat##*) }) # from field 3 on: utime is 14, stime 15
-  TICKS=$((fields[11] + fields[12]))
 }
 
 # Whether PID has ended (a zombie counts: it has, and wait reads its status).
@@ -94,16 +54,28 @@ gone() {
   [[ $stat == Z* ]]
 }
 
-# --- Its windows, as X shows them: a process per look.
+# Some process (PROCESSES: the pids to look at, default all) holds DEVICE open.
+holds() {
+  local fd
+  for fd in /proc/${2:-[0-9]*}/fd/*; do [[ $fd -ef $1 ]] && return 0; done 2>/dev/null
+  return 1
+}
 
-# The viewable windows of the program (PID), with more search criteria.
-program_windows() { xdotool search --all --onlyvisible --pid "$PID" "$@" 2>/dev/null || true; }
+# The second UART's modem-control lines as the kernel holds them ("RTS|DTR"),
+# read as root from /proc without opening the port; dtr_is 1 or 0.
+dtr_is() {
+  local line
+  while IFS= read -r line; do [[ $line == 1:* ]] && break; done </proc/tty/driver/serial
+  if [[ $line == *DTR* ]]; then (($1)); else ((!$1)); fi
+}
 
-shown() { alive; WIN=$(program_windows --name "$CAPTION" | head -n1); [[ -n $WIN ]]; }
-popup_shown() { alive; [[ -n $(program_windows | grep -vxF "$WIN") ]]; }
-popup_gone() { alive; [[ -z $(program_windows | grep -vxF "$WIN") ]]; }
-# The error report: a second window of the program's with its caption; sets REPORT.
-report_shown() { alive; REPORT=$(program_windows --name "$CAPTION" | grep -vxF "$WIN" | head -n1); [[ -n $REPORT ]]; }
+# CPU PID has used, in clock ticks (user + system), into TICKS.
+cpu_ticks() {
+  local stat
+  read -r stat <"/proc/$PID/stat"
+  local fields=(${stat##*) }) # from field 3 on: utime is 14, stime 15
+  TICKS=$((fields[11] + fields[12]))
+}
 
 # Gives WINDOW the keyboard focus (there is no window manager to give it)
 # and waits until it has it.
@@ -111,19 +83,37 @@ focus() { within "the focus on window $1" 60 xdotool windowfocus --sync "$1"; }
 
 # --- What a user does, each waiting for what it brings about.
 
-# Starts an instance of the program, as AS says where set (a command that
-# execs the rest as another user); sets PID and WIN (its window), once the
-# window is viewable (a focus before that fails) and has the focus.
-AS=()
+# Starts an instance of the program; sets PID and WIN (its window), once the
+# window is viewable and has the focus. A program whose start can fail for
+# reasons of its host (Wine's) gets LAUNCH_TRIES tries.
 launch() {
+  local try
   LAUNCHES=$((LAUNCHES + 1))
-  "${AS[@]}" "$PROGRAM" & PID=$!
-  WIN= PULSE_SLEEP=
-  await "the window of $PROGRAM (pid $PID) shown" 120 0.2 shown
-  focus "$WIN"
+  for ((try = 1; ; try++)); do
+    program_run
+    WIN= PULSE_SLEEP=
+    WAITS=$((WAITS + 1))
+    local end=$((SECONDS + LAUNCH_LIMIT))
+    until window_shown; do
+      if program_failed || ((SECONDS >= end)); then
+        ((try < LAUNCH_TRIES)) || fail "no window from $PROGRAM (pid $PID) within $LAUNCH_LIMIT s"
+        program_retry
+        continue 2
+      fi
+      nap 0.2
+    done
+    break
+  done
+  stamp window
+  log "the window of $PROGRAM (pid $PID) shown"
+  take_focus "$WIN"
 }
 
-click() { xdotool mousemove --window "$WIN" ${AT[$1]} click 1; }
+# Clicks a control (a name of AT) or at "X Y" in the client area.
+click() {
+  local at=(${AT[$1]:-$1})
+  xdotool mousemove --window "$WIN" $((at[0] + DX)) $((at[1] + DY)) click 1
+}
 key() { within "keys $* to window $WIN" 60 xdotool windowfocus --sync "$WIN" key "$@"; }
 
 # Picks entry N from the dropped list with the keyboard. Until the list has
@@ -140,11 +130,13 @@ pick() {
 # Replaces the edit field's text by typing. Nothing outside shows that the
 # program has the text; it takes its input in order, so the next action's
 # own event comes after the text is in.
-type_port() { xdotool mousemove --window "$WIN" ${AT[field]} click 1 key ctrl+a type --delay 50 "$1"; }
+type_port() {
+  local at=(${AT[field]})
+  xdotool mousemove --window "$WIN" $((at[0] + DX)) $((at[1] + DY)) click 1 key End shift+Home type --delay 50 "$1"
+}
 
-# Start, until it has had its effect: the program holds DEVICE and is idle
-# again (the lines lowered), or its error report is up. Sets OPENED to yes
-# or no.
+# Start, until it has had its effect: the program holds DEVICE with the
+# lines lowered, or its error report is up. Sets OPENED to yes or no.
 start() {
   click start
   LOOKS=0
@@ -152,61 +144,42 @@ start() {
 }
 start_done() {
   alive
-  if holds "$1" && idle; then OPENED=yes; return 0; fi
+  if port_held "$1" && start_settled; then OPENED=yes; return 0; fi
   # A look for the report takes a process: one look in twenty.
   ((++LOOKS % 20 == 0)) && report_shown && OPENED=no
 }
 
 # A pulse under way: ACTION (default: a click on Pulse Out) runs in the
-# background while the main thread is watched, so a pulse cannot pass
-# unseen while a process starts or ends. The action's effect is the proof
-# that it ran; it is not waited for.
+# background while the program is watched, so a pulse cannot pass unseen
+# while a process starts or ends. The action's effect is the proof that it
+# ran; it is not waited for.
 begin_pulse() {
   if (($#)); then "$@" & else click pulse & fi
   await "a pulse begun" 60 0.01 pulse_begun
 }
-# Asleep in a pulse other than the last one seen (PULSE_SLEEP), which it
-# becomes: the count read on both sides of the look, so that it is this
-# sleep's.
-pulse_begun() {
-  local before
-  if sleep_count && before=$SLEEP && asleep && sleep_count &&
-    [[ $SLEEP == "$before" && $SLEEP != "$PULSE_SLEEP" ]]; then
-    PULSE_SLEEP=$SLEEP
-    return 0
-  fi
-  alive
-  return 1
-}
-# Still asleep in the pulse last seen begun.
-same_pulse() { sleep_count && [[ $SLEEP == "$PULSE_SLEEP" ]] && asleep; }
 
-# A whole pulse: begun, then over (the program idle again).
+# A whole pulse: begun, then over.
 pulse() {
   begin_pulse "$@"
   end_pulses
 }
-end_pulses() { await "the pulse over" 60 0.01 idle_alive; }
-idle_alive() { idle || { alive; return 1; }; }
+end_pulses() { await "the pulse over" 60 0.01 pulse_over; }
 
-# The error report up (focused: no window manager gives it the focus); sets REPORT.
+# The error report up, with the focus; sets REPORT.
 await_report() {
   await "an error report shown" 60 0.2 report_shown
-  focus "$REPORT"
+  take_focus "$REPORT"
 }
 
 # Dismisses the report from the keyboard.
 dismiss_report() { await_report; xdotool key Return; }
 
-# Reads the report's text (Ctrl+C copies it), records it on one line under
-# NAME, and dismisses the report.
+# Reads the report's text, records it on one line under NAME, and
+# dismisses the report.
 read_report() {
-  local text
   await_report
-  xdotool key ctrl+c
-  within "the report's text on the clipboard" 70 "$BUILD/tests/wire/clipboard" 60 >"$XVFB_RUNTIME/clipboard"
-  mapfile -t text <"$XVFB_RUNTIME/clipboard"
-  result "$1" "${text[*]}"
+  report_text
+  result "$1" "$TEXT"
   xdotool key Return
 }
 
@@ -215,17 +188,18 @@ read_report() {
 # most of a pulse); frame_close fires it, and it writes MARK once the close
 # is out.
 arm_close() {
-  mkfifo "$XVFB_RUNTIME/close"
-  "$BUILD/tests/wire/wm_delete" "$WIN" "$1" <>"$XVFB_RUNTIME/close" & CLOSER=$! # read-write: no wait for a writer
+  mkfifo "$SCRATCH/close"
+  "$BUILD/tests/wire/wm_delete" "$WIN" "$1" <>"$SCRATCH/close" & CLOSER=$! # read-write: no wait for a writer
 }
-frame_close() { echo >"$XVFB_RUNTIME/close"; wait "$CLOSER"; rm "$XVFB_RUNTIME/close"; }
+frame_close() { echo >"$SCRATCH/close"; wait "$CLOSER"; rm "$SCRATCH/close"; }
 
 # Waits for PID to end; records its exit status under NAME.
 wait_exit() {
   local status
-  await "pid $2 ended" 60 0.05 gone "$2"
+  await "pid $2 ended" "$EXIT_LIMIT" 0.05 gone "$2"
   set +e; wait "$2"; status=$?; set -e
   result "$1" "$status"
+  stamp exit
 }
 
 # Pulls the USB adapter behind ttyUSB0 out, or puts it back, the way the
@@ -240,18 +214,17 @@ await_device() {
   if (($2)); then await "$1 there" 60 0.1 test -e "$1"; else await "$1 gone" 60 0.1 test ! -e "$1"; fi
 }
 
-# Scenario ends: whatever a library adds (stop_programs), then X; a run that
-# passed must have kept to its declared launches and waits.
-stop_programs() { :; }
+# Scenario ends: a run that passed must have kept to its declared launches
+# and waits. guest.sh ends whatever it left running.
 finish() {
   local status=$?
   ((status != 0)) || (check_budget) || status=1
-  stop_programs
-  stop_xvfb
+  rm -rf "$SCRATCH"
   exit "$status"
 }
 
-start_xvfb
+source "$(dirname "${BASH_SOURCE[0]}")/${WIRE_PROGRAM:-linux}_program.sh"
+stamp start
 trap finish EXIT
 # The guest's UARTs as the program's port list sees them: ttyS0 and ttyS1
 # known (ports 1 and 2), ttyS2 and ttyS3 registered without hardware (type 0).

@@ -1,5 +1,4 @@
 # SPDX-License-Identifier: MIT
-# wire: usb-serial
 # wire: launches 2 waits 19
 # A USB serial adapter pulled out while its port is open: during a pulse,
 # and while the program sits idle between pulses.

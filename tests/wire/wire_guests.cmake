@@ -1,0 +1,36 @@
+# SPDX-License-Identifier: MIT
+# A wire guest boots once and runs its scenarios one after another: a boot
+# costs more than most scenarios. One ctest test per guest runs those
+# scenarios' rows of wire_test.
+#
+#   wire_guest_test(<name> BINARY <wire_test> SCENARIOS <name>...
+#                   [LABELS <label>...] [ENVIRONMENT <VAR=value>...] [PROPERTIES <property> <value>...])
+#
+# Its TIMEOUT covers the guest's time limit, which guest.sh derives from the
+# scenarios' own lines "# wire: launches N waits M", plus the host's part
+# (the initramfs, built once; reading the traces).
+function(wire_guest_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "BINARY" "SCENARIOS;LABELS;ENVIRONMENT;PROPERTIES")
+  set(here ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
+  set(scripts)
+  set(rows)
+  foreach(scenario IN LISTS ARG_SCENARIOS)
+    list(APPEND scripts ${here}/scenarios/${scenario}.sh)
+    list(APPEND rows "Wire/Wire.Scenario/${scenario}")
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${here}/guest.sh ${scripts})
+  execute_process(COMMAND bash ${here}/guest.sh --limit ${scripts}
+                  OUTPUT_VARIABLE limit OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "no time limit for the guest ${name}")
+  endif()
+  math(EXPR timeout "${limit} + 120")
+  list(JOIN rows ":" filter)
+  list(JOIN ARG_SCENARIOS "," guest)
+  add_test(NAME ${name} COMMAND ${ARG_BINARY} --gtest_filter=${filter})
+  # Skipped only where nothing passed: no guest can boot here.
+  set_tests_properties(${name} PROPERTIES
+    LABELS "wire;${ARG_LABELS}" RUN_SERIAL TRUE TIMEOUT ${timeout}
+    ENVIRONMENT "WIRE_GUEST=${guest};${ARG_ENVIRONMENT}"
+    SKIP_REGULAR_EXPRESSION "\\[  PASSED  \\] 0 tests" ${ARG_PROPERTIES})
+endfunction()
