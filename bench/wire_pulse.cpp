@@ -4,12 +4,13 @@
 // emulated hardware's side. Then the glitch each open makes, taking turns on
 // the same device (tests/wire/scenarios/start_trials.sh), on the 16550 and on
 // the emulated FTDI adapter: first opens (saved speed not zero) and later ones.
-//
-// With WIRE_WINDOWS_EXE and WIRE_WINE_PREFIX set, the Windows build under
-// Wine too, in a guest of its own: Wine's start, its pulses, its open glitch.
+// Then, given the Windows build, its .exe's under Wine beside a minimal Win32
+// opener's (bench/wire/wine_start_lines.sh).
 //
 //   wire_pulse                     the program of this build
 //   WIRE_BUILD_DIR=DIR wire_pulse  the program (and C pulser) of another build
+//   WIRE_WINDOWS_EXE=EXE wire_pulse   and the Windows rows
+//   WIRE_WINDOWS_EXE=EXE wire_pulse wine   the Windows rows alone
 
 #include "guest_run.h"
 #include "start_trials.h"
@@ -17,8 +18,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include <stdlib.h>
 
 namespace {
 
@@ -64,24 +68,31 @@ GlitchFigures glitchFigures(const wire::LineTrace& trace, int begin, int end)
     return {raised, opens.size(), wire::median(us), *min, *max};
 }
 
-void printGlitches(const char* device, const wire::LineTrace& trace)
+struct GlitchRow {
+    const char* who;
+    const char* when;
+    int begin, end; // the marks around its opens
+};
+
+// One line a row; returns the rows' medians.
+std::vector<double> printGlitches(const char* device, const wire::LineTrace& trace,
+                                  std::initializer_list<GlitchRow> rows)
 {
-    struct Row {
-        const char* who;
-        const char* when;
-        int begin, end;
-    };
-    const Row rows[] = {
-        {"dtr-pulse-out", "first Start", wire::kProgramBegins, wire::kProgramEnds},
-        {"dtr-pulse-out", "later Start", wire::kLaterStartBegins, wire::kLaterStartEnds},
-        {"C pulser", "first open", wire::kPulserBegins, wire::kPulserEnds},
-        {"C pulser", "after us", wire::kPulserAfterUsBegins, wire::kPulserAfterUsEnds},
-    };
+    std::vector<double> medians;
     for (const auto& r : rows) {
         const GlitchFigures f = glitchFigures(trace, r.begin, r.end);
-        std::printf("%-16s %-14s %-12s %6zu/%-3zu %10.0f %10.0f %10.0f\n", device, r.who, r.when, f.raised, f.opens,
+        std::printf("%-16s %-17s %-12s %6zu/%-3zu %10.0f %10.0f %10.0f\n", device, r.who, r.when, f.raised, f.opens,
                     f.median, f.min, f.max);
+        medians.push_back(f.median);
     }
+    return medians;
+}
+
+bool ran(const wire::GuestRun& run, const char* name)
+{
+    if (run.booted && run.status == 0) return true;
+    std::fprintf(stderr, "the guest run %s failed:\n%s\n%s\n", name, run.reason.c_str(), run.guestLog.c_str());
+    return false;
 }
 
 int glitchTable()
@@ -96,49 +107,66 @@ int glitchTable()
         {BENCH_DIR "/wire/usb_start_lines.sh", "ttyUSB0 (FTDI)", &wire::GuestRun::usbTrace},
     };
     std::printf("\nDTR high at open (glitch), microseconds; raised/opens, then median, min, max over all opens\n");
-    std::printf("%-16s %-14s %-12s %10s %10s %10s %10s\n", "device", "", "", "raised", "median", "min", "max");
+    std::printf("%-16s %-17s %-12s %10s %10s %10s %10s\n", "device", "", "", "raised", "median", "min", "max");
     for (const auto& s : scenarios) {
         const auto run = wire::runInGuest(s.name);
-        if (!run.booted || run.status != 0) {
-            std::fprintf(stderr, "the guest run %s failed:\n%s\n%s\n", s.name, run.reason.c_str(), run.guestLog.c_str());
-            return 1;
-        }
-        printGlitches(s.device, run.*s.trace);
+        if (!ran(run, s.name)) return 1;
+        printGlitches(s.device, run.*s.trace,
+                      {{"dtr-pulse-out", "first Start", wire::kProgramBegins, wire::kProgramEnds},
+                       {"dtr-pulse-out", "later Start", wire::kLaterStartBegins, wire::kLaterStartEnds},
+                       {"C pulser", "first open", wire::kPulserBegins, wire::kPulserEnds},
+                       {"C pulser", "after us", wire::kPulserAfterUsBegins, wire::kPulserAfterUsEnds}});
     }
     return 0;
 }
 
-// The .exe under Wine: seconds of guest uptime at each step of its start,
-// then what the line did.
-int wineFigures()
+// The .exe's Start under Wine beside com_opener's open, taking turns in one
+// guest, and then the .exe's typical use there: Wine's start, its pulses.
+// WIRE_WINDOWS_EXE names the .exe, com_opener.exe is beside it in its
+// build's bench/windows; a prefix is made for the run unless
+// WIRE_WINE_PREFIX names one.
+int wineRows()
 {
-    const auto run = wire::runInGuest("wine_typical_use");
-    if (!run.booted || run.status != 0) {
-        std::fprintf(stderr, "the Wine guest run failed:\n%s\n%s\n", run.reason.c_str(), run.guestLog.c_str());
-        return 1;
+    const char* exe = std::getenv("WIRE_WINDOWS_EXE");
+    if (!exe || !*exe) {
+        std::printf("(the rows for the .exe under Wine: set WIRE_WINDOWS_EXE to build-windows/dtr-pulse-out.exe)\n");
+        return 0;
     }
-    const auto at = [&](const char* key) { return run.results.count(key) ? run.results.at(key).c_str() : "-"; };
-    std::printf("\nThe .exe under Wine in the guest (Wine booted before): uptime at start %s s, window %s s, exit %s s\n",
-                at("t_start"), at("t_window"), at("t_exit"));
-    const auto& mcr = run.trace.mcr;
-    const double end = mcr.empty() ? 0 : mcr.back().us + 1;
-    for (const auto& p : run.trace.dtrPulses(0, end))
-        if (!run.trace.levelAt(p.riseUs).rts()) // RTS up too: the open, below
-            std::printf("  DTR pulse %.0f us\n", p.widthUs());
-    // RTS rises only as the driver opens the port: how long it and DTR stay up.
-    for (std::size_t i = 0; i < mcr.size(); ++i) {
-        if (!mcr[i].rts() || (i && mcr[i - 1].rts())) continue;
-        const auto low = std::find_if(mcr.begin() + static_cast<long>(i), mcr.end(),
-                                      [](const auto& w) { return !w.rts() && !w.dtr(); });
-        if (low != mcr.end()) std::printf("  open glitch %.0f us\n", low->us - mcr[i].us);
+    const std::string prefixes = "bash " BENCH_DIR "/../scripts/wine-prefix ";
+    std::string made;
+    if (!std::getenv("WIRE_WINE_PREFIX")) {
+        char dir[] = "/tmp/wine-bench-XXXXXX";
+        if (!::mkdtemp(dir) || std::system((prefixes + "create " + dir + " >/dev/null").c_str()) != 0) {
+            std::fprintf(stderr, "no Wine prefix for the guest\n");
+            return 1;
+        }
+        made = dir;
+        ::setenv("WIRE_WINE_PREFIX", dir, 1);
     }
+    const char* name = BENCH_DIR "/wire/wine_start_lines.sh";
+    const auto runs = wire::runInGuest(std::vector<std::string> {name, "wine_typical_use"});
+    if (!made.empty() && std::system((prefixes + "remove " + made).c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", made.c_str());
+    if (!ran(runs[0], name) || !ran(runs[1], "wine_typical_use")) return 1;
+    const auto medians = printGlitches("COM2 (Wine)", runs[0].trace,
+                                       {{"dtr-pulse-out.exe", "Start", wire::kProgramBegins, wire::kProgramEnds},
+                                        {"com_opener.exe", "open", wire::kPulserBegins, wire::kPulserEnds}});
+    if (medians[1] > 0) std::printf("the .exe's median over the opener's: %.2fx\n", medians[0] / medians[1]);
+
+    const auto& typical = runs[1];
+    const auto at = [&](const char* key) { return typical.results.count(key) ? typical.results.at(key).c_str() : "-"; };
+    std::printf("\nThe .exe's typical use under Wine (Wine booted before): guest uptime at start %s s, window %s s, "
+                "exit %s s\n", at("t_start"), at("t_window"), at("t_exit"));
+    const double started = typical.trace.markTime(2).value_or(0), pulsed = typical.trace.markTime(3).value_or(0);
+    for (const auto& p : typical.trace.dtrPulses(started, pulsed)) std::printf("  DTR pulse %.0f us\n", p.widthUs());
     return 0;
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "wine") return wineRows();
     const auto run = wire::runInGuest(BENCH_DIR "/wire/pulses.sh");
     if (!run.booted || run.status != 0) {
         std::fprintf(stderr, "the guest run failed:\n%s\n%s\n", run.reason.c_str(), run.guestLog.c_str());
@@ -165,6 +193,6 @@ int main()
     std::printf("%-18s %14.0f %14.0f\n", "max", program.max, c.max);
     std::printf("%-18s %14.0f %14.0f\n", "open glitch", glitch(t, m(1), m(2)), cGlitch);
     const int glitches = glitchTable();
-    const int wine = std::getenv("WIRE_WINDOWS_EXE") ? wineFigures() : 0;
-    return program.min < 500'000 ? 1 : glitches ? glitches : wine;
+    const int wine = glitches ? 0 : wineRows();
+    return program.min < 500'000 ? 1 : glitches | wine;
 }

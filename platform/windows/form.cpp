@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <optional>
 #include <stdexcept>
 
@@ -47,6 +48,13 @@ const ControlClass* classFor(console::ControlKind kind)
 
 HINSTANCE programInstance() { return GetModuleHandleW(nullptr); }
 
+// "What could not be created", then the system's reason where it gives one.
+std::runtime_error creationFailed(const std::string& what)
+{
+    const DWORD error = GetLastError();
+    return std::runtime_error(what + " could not be created" + (error ? ": " + systemMessage(error) : "."));
+}
+
 // The stored position where the whole window fits on one monitor's work
 // area; else none, and Windows places the window.
 std::optional<POINT> storedOrigin(const FormLayout& layout, int dpi)
@@ -82,15 +90,24 @@ Form::Form(const console::WindowDef& def, std::unique_ptr<HostedComponent> comm,
     layout_ = layOutForm(def_, dpi_);
     const auto origin = storedOrigin(layout_, dpi_);
     const SIZE size = frameSize(dpi_);
+    SetLastError(0); // a refusal may give no reason
     window_ = CreateWindowExW(kFormExStyle, kWindowClass, widen(def_.caption).c_str(), kFormStyle,
                               origin ? origin->x : CW_USEDEFAULT, origin ? origin->y : CW_USEDEFAULT, size.cx,
                               size.cy, nullptr, nullptr, programInstance(), this);
-    if (!window_) throw std::runtime_error("The window could not be created: " + systemMessage(GetLastError()));
-    createControls();
-    // The window may have landed on a monitor of another DPI than the system's.
-    applyDpi(windowDpi(window_));
-    const SIZE sized = frameSize(dpi_);
-    SetWindowPos(window_, nullptr, 0, 0, sized.cx, sized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!window_) throw creationFailed("The window");
+    try {
+        createControls();
+        // The window may have landed on a monitor of another DPI than the system's.
+        applyDpi(windowDpi(window_));
+        const SIZE sized = frameSize(dpi_);
+        SetWindowPos(window_, nullptr, 0, 0, sized.cx, sized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } catch (...) {
+        // No destructor runs for a Form never made, and the window points at
+        // it: it goes first, or the report's message loop would feed it.
+        tearingDown_ = true;
+        DestroyWindow(window_);
+        throw;
+    }
 }
 
 Form::~Form()
@@ -134,10 +151,12 @@ void Form::createControls()
         const int id = kFirstControlId + static_cast<int>(control - def_.controls.data());
         // Clipped by its siblings: the label's box overlaps the list's by a
         // pixel, and must not paint over it.
+        SetLastError(0);
         HWND window = CreateWindowExW(0, classFor(control->kind)->className, widen(control->text).c_str(),
                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | classFor(control->kind)->style, 0,
                                       0, 0, 0, window_,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), programInstance(), nullptr);
+        if (!window) throw creationFailed(std::string("The control ") + control->name + " (\"" + control->text + "\")");
         controls_.push_back({control, window, id});
         if (control->kind == console::ControlKind::ComboBox) {
             SetWindowTextW(window, widen(control->text).c_str()); // the edit field's text
@@ -199,7 +218,15 @@ LRESULT CALLBACK Form::windowProc(HWND window, UINT message, WPARAM wParam, LPAR
         form->window_ = nullptr;
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    return form->handle(message, wParam, lParam);
+    // An exception must not unwind through user32's frames: on x64 Windows
+    // that ends the process or is swallowed, depending on the message. It
+    // goes to the program's handling of untrapped errors instead.
+    try {
+        return form->handle(message, wParam, lParam);
+    } catch (...) {
+        if (form->events_.failed) form->events_.failed(std::current_exception());
+        return 0;
+    }
 }
 
 LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -270,7 +297,12 @@ void Form::paint()
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window_, &paint);
-    for (const auto& line : layout_.lines) drawLine(dc, line); // the DC's default pen: black, one pixel
+    // One pixel, in the colour of a button's text on the button face the
+    // window is filled with: it shows in every colour scheme, high contrast
+    // included, where a black pen would vanish on black.
+    SelectObject(dc, GetStockObject(DC_PEN));
+    SetDCPenColor(dc, GetSysColor(COLOR_BTNTEXT));
+    for (const auto& line : layout_.lines) drawLine(dc, line);
     EndPaint(window_, &paint);
 }
 

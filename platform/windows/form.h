@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -29,8 +30,12 @@ public:
         std::function<void(console::Handler)> click; // a wired button was pressed
         // The window went by itself: a frame close or the session's end.
         std::function<void()> gone;
+        // An exception in the window procedure (reading the ports present
+        // as the list drops, laying out at a new DPI); never thrown on.
+        std::function<void(std::exception_ptr)> failed;
     };
 
+    // Throws std::runtime_error, naming what could not be created.
     Form(const console::WindowDef& def, std::unique_ptr<HostedComponent> comm, const PortResolver& resolver);
     ~Form(); // destroys the window if it is still there; no `gone` then
     Form(const Form&) = delete;

@@ -4,8 +4,31 @@
 #include "text.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace platform {
+namespace {
+
+// Bitmap faces, made for 96 dpi: at any other DPI GDI stretches their
+// nearest size, jagged and off the size asked (MS Sans Serif is sserife.fon
+// on Windows 10 and 11). Their TrueType counterparts take over there.
+struct BitmapFace {
+    std::string_view face;
+    const char* trueType;
+};
+constexpr BitmapFace kBitmapFaces[] = {
+    {"MS Sans Serif", "Microsoft Sans Serif"},
+};
+
+std::string_view faceAt(std::string_view face, int dpi)
+{
+    if (dpi == USER_DEFAULT_SCREEN_DPI) return face;
+    for (const auto& bitmap : kBitmapFaces)
+        if (bitmap.face == face) return bitmap.trueType;
+    return face;
+}
+
+} // namespace
 
 LOGFONTW logFontFor(const console::FontDef& def, int dpi)
 {
@@ -20,7 +43,7 @@ LOGFONTW logFontFor(const console::FontDef& def, int dpi)
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::wstring face = widen(def.face);
+    const std::wstring face = widen(faceAt(def.face, dpi));
     face.copy(font.lfFaceName, std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
     return font;
 }

@@ -12,7 +12,8 @@
 namespace platform {
 
 // The font a control's record asks for at `dpi`: face, size, weight and
-// underline as given, never italic or struck out.
+// underline as given, never italic or struck out. A bitmap face made for
+// 96 dpi gives way to its TrueType counterpart at any other DPI.
 LOGFONTW logFontFor(const console::FontDef& def, int dpi);
 
 // One font per control that names one, at one DPI. Movable, so new fonts can

@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "program.h"
 
+#include "text.h"
+
+#include <exception>
+#include <string>
+
 namespace platform {
 
-Program::Program(ProgramDependencies dependencies)
-    : dependencies_(std::move(dependencies)),
-      exit_(dependencies_.exitProgram ? dependencies_.exitProgram : [](int status) { PostQuitMessage(status); }),
-      form_(std::make_unique<Form>(console::form1(), std::move(dependencies_.comm), dependencies_.resolver)),
+Program::Program(ProgramParts parts)
+    : parts_(std::move(parts)),
+      exit_(parts_.exitProgram ? parts_.exitProgram : [](int status) { PostQuitMessage(status); }),
+      form_(std::make_unique<Form>(console::form1(), std::move(parts_.comm), parts_.resolver)),
       messageBox_(form_->window()),
-      dispatch_(dependencies_.reporter ? *dependencies_.reporter : messageBox_,
+      dispatch_(parts_.reporter ? *parts_.reporter : messageBox_,
                 [this] {
                     if (form_ && form_->comm()) form_->comm()->release();
                 },
@@ -19,7 +24,8 @@ Program::Program(ProgramDependencies dependencies)
                           // A frame close or the session's end: status 0,
                           // unless a reported error has already ended it.
                           if (!dispatch_.ended()) exit_(0);
-                      }});
+                      },
+                      [this](std::exception_ptr error) { dispatch_.run([&] { std::rethrow_exception(error); }); }});
 }
 
 Program::~Program() { tearDown(); }
@@ -28,7 +34,7 @@ void Program::runHandler(console::Handler handler)
 {
     dispatch_.run([&] {
         if (!form_ || !form_->comm()) return; // the window has gone
-        console::FormHost host {*form_->comm(), form_->portList(), form_->portList(), dependencies_.sleep, dispatch_};
+        console::FormHost host {*form_->comm(), form_->portList(), form_->portList(), parts_.sleep, dispatch_};
         console::runHandler(handler, host);
     });
 }
@@ -60,22 +66,17 @@ int Program::run()
         MSG message;
         BOOL got;
         while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) handleMessage(message);
-        if (got == 0) loopStatus = static_cast<int>(message.wParam);
+        if (got == 0) {
+            loopStatus = static_cast<int>(message.wParam);
+        } else { // -1: a fault of ours (a bad argument), not a quit
+            const std::string reason = systemMessage(GetLastError());
+            dispatch_.run([&] {
+                throw console::UntrappedError(console::kInternalError, "Internal error: GetMessageW failed: " + reason);
+            });
+        }
     }
     tearDown();
     return dispatch_.ended() ? dispatch_.exitStatus() : loopStatus;
-}
-
-void Program::processPendingMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam)); // for the loop that owns it
-            return;
-        }
-        handleMessage(message);
-    }
 }
 
 void Program::tearDown() { form_.reset(); }

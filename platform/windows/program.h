@@ -11,7 +11,7 @@
 namespace platform {
 
 // What the program is made of: the real ones in the entry, doubles in tests.
-struct ProgramDependencies {
+struct ProgramParts {
     const PortResolver& resolver;
     std::unique_ptr<HostedComponent> comm;       // MSComm1: the window owns it from then on
     console::SleepService& sleep;
@@ -23,7 +23,7 @@ struct ProgramDependencies {
 // shows the window, runs the message loop, tears the window down.
 class Program {
 public:
-    explicit Program(ProgramDependencies dependencies);
+    explicit Program(ProgramParts parts);
     ~Program();
 
     // Runs Load and shows the window. A failing Load ends the program
@@ -34,17 +34,16 @@ public:
     // Destroys the window, its controls and the component (which releases the port).
     void tearDown();
 
-    // Handles the messages queued now as the loop does, without waiting.
-    void processPendingMessages();
+    // Handles one message as the loop does: the dialog keys first.
+    void handleMessage(MSG& message);
 
     Form* form() const { return form_.get(); }
     HandlerDispatch& dispatch() { return dispatch_; }
 
 private:
     void runHandler(console::Handler handler);
-    void handleMessage(MSG& message);
 
-    ProgramDependencies dependencies_;
+    ProgramParts parts_;
     std::function<void(int)> exit_;
     std::unique_ptr<Form> form_;
     MessageBoxReporter messageBox_;

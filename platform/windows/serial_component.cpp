@@ -90,7 +90,7 @@ void SerialComponent::setDTREnable(bool enable)
     if (error == 0) return;
     const auto failure = commCallError(CommStage::DtrWrite, escapeCall(function), error, commPort_, device_, resolver_);
     // A device that went away is let go before the error is reported.
-    if (commFaultFor(error, CommStage::DtrWrite) == CommFault::DeviceGone) release();
+    if (failure.number() == commErrorNumber(CommFault::DeviceGone)) release();
     throw failure;
 }
 
@@ -103,12 +103,21 @@ void SerialComponent::open()
     HANDLE handle = INVALID_HANDLE_VALUE;
     if (const DWORD error = api_.createFile(comDevicePath(commPort_), handle))
         throw commCallError(CommStage::Open, "CreateFile", error, commPort_, *device, resolver_);
+    // Drivers raise DTR and RTS as they open a port (Windows' serial driver
+    // with the settings it kept, Wine's through the kernel's), and the lines
+    // stay up through every call until they are set: so they are set first,
+    // DTR before RTS. A driver may refuse them before it has its settings;
+    // that is not an answer yet, the same writes after the settings decide.
+    const DWORD dtr = dtrEnable_ ? SETDTR : CLRDTR;
+    const DWORD rts = settings_.rtsEnable ? SETRTS : CLRRTS;
+    api_.escapeCommFunction(handle, dtr);
+    api_.escapeCommFunction(handle, rts);
     handle_ = handle;
     device_ = *device;
     // A later step that fails lets the port go (lines lowered, handle
     // closed) before the error names the step.
-    const auto refuse = [this](const char* call, DWORD error) {
-        const auto failure = commCallError(CommStage::Settings, call, error, commPort_, device_, resolver_);
+    const auto refuse = [this](CommStage stage, const char* call, DWORD error) {
+        const auto failure = commCallError(stage, call, error, commPort_, device_, resolver_);
         release();
         return failure;
     };
@@ -117,14 +126,15 @@ void SerialComponent::open()
     api_.setupComm(handle, settings_.inBufferSize, settings_.outBufferSize);
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;
-    if (const DWORD error = api_.getCommState(handle, dcb)) throw refuse("GetCommState", error);
+    if (const DWORD error = api_.getCommState(handle, dcb)) throw refuse(CommStage::Settings, "GetCommState", error);
     applySettings(dcb, settings_);
-    if (const DWORD error = api_.setCommState(handle, dcb)) throw refuse("SetCommState", error);
+    if (const DWORD error = api_.setCommState(handle, dcb)) throw refuse(CommStage::Settings, "SetCommState", error);
     // A device without modem-control lines (a pseudo-terminal under Wine)
     // still opens: the next DTR write says it has no DTR line.
-    for (const DWORD function : {settings_.rtsEnable ? SETRTS : CLRRTS, dtrEnable_ ? SETDTR : CLRDTR}) {
+    for (const DWORD function : {rts, dtr}) {
         const DWORD error = api_.escapeCommFunction(handle, function);
-        if (error != 0 && error != ERROR_NOT_SUPPORTED) throw refuse(escapeCall(function), error);
+        if (error != 0 && commFaultFor(error, CommStage::OpenLines) != CommFault::NoDtrLine)
+            throw refuse(CommStage::OpenLines, escapeCall(function), error);
     }
 }
 

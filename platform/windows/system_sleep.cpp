@@ -40,6 +40,13 @@ long long unitsToTicksUp(long long units, long long unit, long long frequency)
 
 constexpr long long kHundredNanoseconds = 10'000'000; // the waitable timer's unit, per second
 constexpr long long kMilliseconds = 1'000;
+constexpr long long kMicroseconds = 1'000'000;
+
+// The timer is set this far short of the deadline, and the counter watched
+// for the rest. Woken late by more than this, the wait ends late; a timer
+// wakes 0.3-1 ms late under Wine (its server signals the timer) and by less
+// on Windows, so 2 ms costs at most 2 ms of one core's time per wait.
+constexpr long long kWatchMicroseconds = 2'000;
 
 } // namespace
 
@@ -60,19 +67,23 @@ void SystemSleep::sleep(std::uint32_t milliseconds)
 {
     const long long frequency = counterFrequency();
     const long long deadline = counterNow() + unitsToTicksUp(milliseconds, kMilliseconds, frequency);
+    const long long wake = deadline - unitsToTicksUp(kWatchMicroseconds, kMicroseconds, frequency);
     // A plain timer fires on the system's tick, 15.6 ms by default.
     if (!highResolution_) timeBeginPeriod(1);
-    // A timer may fire a little before the counter says the time is up, and
-    // a wait may end early: wait again for whatever remains.
-    for (long long now = counterNow(); now < deadline; now = counterNow()) {
+    // A wait may end early: wait again for whatever remains.
+    for (long long now = counterNow(); now < wake; now = counterNow()) {
         LARGE_INTEGER due;
-        due.QuadPart = -ticksToUnitsUp(deadline - now, frequency, kHundredNanoseconds); // negative: relative
+        due.QuadPart = -ticksToUnitsUp(wake - now, frequency, kHundredNanoseconds); // negative: relative
         if (timer_ && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE))
             WaitForSingleObject(timer_, INFINITE);
         else
-            Sleep(static_cast<DWORD>(ticksToUnitsUp(deadline - now, frequency, kMilliseconds)));
+            Sleep(static_cast<DWORD>(ticksToUnitsUp(wake - now, frequency, kMilliseconds)));
     }
     if (!highResolution_) timeEndPeriod(1);
+    // The rest on the counter itself, as the Linux build does on its clock:
+    // the wait ends within microseconds of the deadline unless the thread is
+    // preempted.
+    while (counterNow() < deadline) YieldProcessor();
 }
 
 } // namespace platform

@@ -7,8 +7,9 @@ namespace platform {
 
 // Blocks the calling thread for at least the given time, and as little
 // longer as the system allows: never short, and not stretched to the next
-// tick of the system's 15.6 ms timer. One blocking wait on a waitable timer
-// (no message pumping), against a deadline on the performance counter.
+// tick of the system's 15.6 ms timer. One blocking wait (no message
+// pumping) against a deadline on the performance counter: on a waitable
+// timer to shortly before it, then on the counter itself.
 class SystemSleep : public console::SleepService {
 public:
     // Takes the high-resolution timer where the system has one (Windows 10

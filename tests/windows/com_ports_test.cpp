@@ -16,22 +16,24 @@ namespace {
 
 TEST(ComPorts, NumberNamesTheDeviceAndBelowOneIsRefused)
 {
+    // The path is what the next open takes: a refused number leaves port 1.
     const std::tuple<std::int16_t, std::optional<std::string>, std::wstring> rows[] = {
         {1, "COM1", L"\\\\.\\COM1"},    {9, "COM9", L"\\\\.\\COM9"},       {10, "COM10", L"\\\\.\\COM10"},
         {15, "COM15", L"\\\\.\\COM15"}, {256, "COM256", L"\\\\.\\COM256"}, {32767, "COM32767", L"\\\\.\\COM32767"},
-        {0, std::nullopt, {}},          {-1, std::nullopt, {}},            {-32768, std::nullopt, {}},
+        {0, std::nullopt, L"\\\\.\\COM1"}, {-1, std::nullopt, L"\\\\.\\COM1"}, {-32768, std::nullopt, L"\\\\.\\COM1"},
     };
     const platform::ComPortResolver resolver;
     for (const auto& [number, device, path] : rows) {
         EXPECT_EQ(resolver.deviceFor(number), device) << number;
-        EXPECT_EQ(device ? platform::comDevicePath(number) : path, path) << number;
-        ScriptedCommApi api;
+        ScriptedCommApi api; // no port is opened
         platform::SerialComponent comm(resolver, api);
         const Refusal refusal = refusalOf([&] { comm.setCommPort(number); });
         EXPECT_EQ(refusal.number, device ? 0 : 8002) << number;
         EXPECT_TRUE(device || refusal.mentions("port number " + std::to_string(number))) << refusal.text;
         EXPECT_EQ(comm.commPort(), device ? number : 1) << number << ": a refused number is not kept";
         EXPECT_TRUE(api.log.empty()) << number;
+        comm.setPortOpen(true);
+        EXPECT_EQ(api.log.front(), "CreateFile " + platform::narrow(path)) << number;
     }
 }
 

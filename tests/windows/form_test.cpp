@@ -6,6 +6,7 @@
 
 #include "console/console_window.h"
 #include "doubles.h"
+#include "form_cases.h"
 #include "map_resolver.h"
 #include "platform/windows/dpi.h"
 #include "platform/windows/form_layout.h"
@@ -19,6 +20,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,7 +32,7 @@ using testing_doubles::Log;
 using testing_doubles::RecordingComponent;
 using testing_doubles::RecordingReporter;
 using testing_doubles::RecordingSleep;
-using Texts = std::vector<std::string>;
+using form_cases::Texts;
 
 std::string windowText(HWND window)
 {
@@ -48,13 +50,6 @@ Texts entries(HWND combo)
         entry.resize(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()))));
         texts.push_back(platform::narrow(entry));
     }
-    return texts;
-}
-
-Texts oneToFifteen()
-{
-    Texts texts;
-    for (int i = 1; i <= 15; ++i) texts.push_back(std::to_string(i));
     return texts;
 }
 
@@ -92,6 +87,48 @@ void holdShift(bool held)
     SetKeyboardState(keys);
 }
 
+// While it lives, the system refuses to create a window whose text is
+// `refused`, as it does when out of resources: a CBT hook answering no.
+class CreationRefused {
+public:
+    explicit CreationRefused(const wchar_t* refused)
+        : hook_(refused ? SetWindowsHookExW(WH_CBT, refuse, nullptr, GetCurrentThreadId()) : nullptr)
+    {
+        refused_ = refused;
+    }
+    ~CreationRefused() { UnhookWindowsHookEx(hook_); }
+
+private:
+    static LRESULT CALLBACK refuse(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const auto* create = code == HCBT_CREATEWND ? reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs : nullptr;
+        if (create && !IS_INTRESOURCE(create->lpszName) && create->lpszName == std::wstring(refused_)) return 1;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline const wchar_t* refused_ = nullptr;
+    HHOOK hook_;
+};
+
+// The next GetMessageW of this executable (the program's loop) fails as it
+// does for a bad argument: its import is pointed at a stand-in that puts the
+// real one back.
+extern "C" decltype(&GetMessageW) __imp_GetMessageW;
+void failNextGetMessage()
+{
+    static const auto real = __imp_GetMessageW;
+    static const auto point = [](decltype(&GetMessageW) to) {
+        DWORD protection;
+        VirtualProtect(&__imp_GetMessageW, sizeof to, PAGE_READWRITE, &protection);
+        __imp_GetMessageW = to;
+        VirtualProtect(&__imp_GetMessageW, sizeof to, protection, &protection);
+    };
+    point([](LPMSG, HWND, UINT, UINT) -> BOOL {
+        point(real);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    });
+}
+
 class FormTest : public ::testing::Test {
 public: // the case tables act on the fixture
     Log log;
@@ -110,7 +147,7 @@ public: // the case tables act on the fixture
         log.clear();
         std::function<void(int)> exitProgram;
         if (!ownExit) exitProgram = [this](int status) { log.push_back("exit " + std::to_string(status)); };
-        program = std::make_unique<platform::Program>(platform::ProgramDependencies {
+        program = std::make_unique<platform::Program>(platform::ProgramParts {
             resolver, std::make_unique<RecordingComponent>(log, refuseWrite), sleep, &reporter, exitProgram});
     }
     void startProgram(int refuseWrite = -1)
@@ -120,7 +157,19 @@ public: // the case tables act on the fixture
         pump();
     }
 
-    void pump() { program->processPendingMessages(); }
+    // Handles the messages queued now as the loop does, without waiting; a
+    // WM_QUIT stays queued for the loop that owns it.
+    void pump()
+    {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            program->handleMessage(message);
+        }
+    }
     // Handles messages as they come until `done`, without a fixed sleep.
     void pumpUntil(const std::function<bool()>& done)
     {
@@ -175,10 +224,10 @@ TEST_F(FormTest, FirstDisplay)
     GetClientRect(form(), &client);
     EXPECT_EQ(client.right, 208);
     EXPECT_EQ(client.bottom, 200);
-    EXPECT_EQ(entries(combo()), oneToFifteen());
+    EXPECT_EQ(entries(combo()), form_cases::entries());
     EXPECT_EQ(SendMessageW(combo(), CB_GETCURSEL, 0, 0), CB_ERR);
-    EXPECT_EQ(windowText(combo()), "Comm Port");
-    EXPECT_EQ(focusedControl(), "Command1");
+    EXPECT_EQ(windowText(combo()), form_cases::kInitialText);
+    EXPECT_EQ(focusedControl(), form_cases::kFirstFocus);
     EXPECT_EQ(control("MSComm1"), nullptr); // hosted, not a window
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_STYLE));
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
@@ -193,6 +242,23 @@ TEST_F(FormTest, FirstDisplay)
 
 TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
 {
+    // Each control's font as the window has it, by the record's face: the
+    // face asked for and the height of its characters in pixels. MS Sans
+    // Serif is a bitmap face made for 96 dpi; above, its TrueType counterpart.
+    struct Fonts {
+        int arial;
+        const char* msSansSerif;
+        int msSansSerifHeight;
+    };
+    const std::map<int, Fonts> fonts = {{96, {16, "MS Sans Serif", 11}}, {192, {32, "Microsoft Sans Serif", 22}}};
+    // A high-contrast scheme: the figure must show in the button text's colour.
+    const int elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
+    const COLORREF saved[] = {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT)};
+    const COLORREF contrast[] = {RGB(0, 0, 0), RGB(255, 255, 0)};
+    SetSysColors(2, elements, contrast);
+    const std::unique_ptr<const COLORREF, void (*)(const COLORREF*)> restore(
+        saved, [](const COLORREF* colours) { SetSysColors(2, std::data({COLOR_BTNFACE, COLOR_BTNTEXT}), colours); });
+
     startProgram();
     for (const int dpi : {96, 144, 192}) {
         SCOPED_TRACE(dpi);
@@ -210,7 +276,7 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
             suggested.bottom = suggested.top + frame.bottom - frame.top;
             SendMessageW(form(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         }
-        UpdateWindow(form());
+        RedrawWindow(form(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         const auto layout = platform::layOutForm(console::form1(), dpi);
         RECT client;
         GetClientRect(form(), &client);
@@ -226,20 +292,30 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
             LOGFONTW font {};
             const auto handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
             ASSERT_TRUE(GetObjectW(handle, sizeof(font), &font));
-            EXPECT_EQ(platform::narrow(font.lfFaceName), def.font->face);
-            EXPECT_EQ(font.lfHeight, platform::fontHeight(def.font->points, dpi));
             EXPECT_EQ(font.lfWeight, def.font->weight);
             EXPECT_EQ(font.lfUnderline != 0, def.font->underline);
             EXPECT_FALSE(font.lfItalic || font.lfStrikeOut);
             EXPECT_EQ(font.lfCharSet, def.font->charset);
-            // What it renders with: Arial, or its metric twin under Wine, and
-            // the text fits its control (a wider fallback face would clip it).
+            // What it renders with: Arial, or its metric twin under Wine;
+            // characters of the height asked for (Wine's rounding of the
+            // face's metrics may take a pixel off); the text fits its control
+            // (a wider fallback face would clip it).
             const HGDIOBJ old = SelectObject(dc, handle);
+            TEXTMETRICW metrics {};
+            GetTextMetricsW(dc, &metrics);
             wchar_t face[LF_FACESIZE] = {};
             GetTextFaceW(dc, LF_FACESIZE, face);
             if (std::string(def.font->face) == "Arial") {
                 EXPECT_TRUE(std::wstring(face) == L"Arial" || std::wstring(face) == L"Liberation Sans")
                     << platform::narrow(face);
+            }
+            if (fonts.contains(dpi)) {
+                const Fonts& want = fonts.at(dpi);
+                const bool arial = std::string(def.font->face) == "Arial";
+                const int height = arial ? want.arial : want.msSansSerifHeight;
+                EXPECT_EQ(platform::narrow(font.lfFaceName), arial ? "Arial" : want.msSansSerif);
+                EXPECT_EQ(font.lfHeight, -height);
+                EXPECT_NEAR(metrics.tmHeight - metrics.tmInternalLeading, height, 1);
             }
             const std::wstring text = platform::widen(def.text);
             SIZE extent {};
@@ -251,18 +327,13 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
             EXPECT_LE(extent.cy, placement.rect.height);
             SelectObject(dc, old);
         }
-        // The pulse figure: every line drawn end to end, dark on the window's background.
-        const COLORREF background = GetPixel(dc, layout.clientWidth - 3, 3);
-        const auto dark = [&](int x, int y) {
-            const COLORREF c = GetPixel(dc, x, y);
-            return GetRValue(c) + GetGValue(c) + GetBValue(c) + 300
-                   < GetRValue(background) + GetGValue(background) + GetBValue(background);
-        };
+        // The pulse figure: every line drawn end to end, in the button text's colour.
         for (std::size_t i = 0; i < layout.lines.size(); ++i) {
             const auto& line = layout.lines[i];
-            EXPECT_TRUE(dark(line.x1, line.y1)) << console::form1().lines[i].name << " start";
-            EXPECT_TRUE(dark((line.x1 + line.x2) / 2, (line.y1 + line.y2) / 2)) << console::form1().lines[i].name;
-            EXPECT_TRUE(dark(line.x2, line.y2)) << console::form1().lines[i].name << " end";
+            const char* name = console::form1().lines[i].name;
+            EXPECT_EQ(GetPixel(dc, line.x1, line.y1), contrast[1]) << name << " start";
+            EXPECT_EQ(GetPixel(dc, (line.x1 + line.x2) / 2, (line.y1 + line.y2) / 2), contrast[1]) << name;
+            EXPECT_EQ(GetPixel(dc, line.x2, line.y2), contrast[1]) << name << " end";
         }
         ReleaseDC(form(), dc);
     }
@@ -270,20 +341,11 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
 
 TEST_F(FormTest, TabOrderFollowsTheRecordBothWays)
 {
-    struct TabCase {
-        const char* name;
-        bool shift;
-        Texts visits;
-    };
-    const TabCase cases[] = {
-        {"Tab", false, {"Combo1", "Command2", "Command3", "Command1", "Combo1"}},
-        {"Shift+Tab", true, {"Command3", "Command2", "Combo1", "Command1", "Command3"}},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : form_cases::kTabCases) {
         SCOPED_TRACE(c.name);
         startProgram();
         for (const auto& expected : c.visits) {
-            holdShift(c.shift);
+            holdShift(c.backwards);
             postKey(GetFocus(), VK_TAB);
             pump();
             holdShift(false);
@@ -309,33 +371,19 @@ TEST_F(FormTest, FocusComesBackWhereItWasAfterAnotherWindow)
 
 TEST_F(FormTest, EnterEscAndTypingRunNothing)
 {
-    enum class Target { EditField, Window };
-    struct InputCase {
-        const char* name;
-        std::wstring typed;
-        UINT key; // 0: none
-        Target target;
-        std::string text; // what the edit field shows after
-    };
-    const InputCase cases[] = {
-        {"typing", L"7x", 0, Target::EditField, "7x"},
-        {"Enter after a number", L"12", VK_RETURN, Target::EditField, "12"},
-        {"Enter after a new text", L"COM3", VK_RETURN, Target::EditField, "COM3"},
-        {"Esc in the edit field", L"", VK_ESCAPE, Target::EditField, "Comm Port"},
-        {"Enter on the window", L"", VK_RETURN, Target::Window, "Comm Port"},
-        {"Esc on the window", L"", VK_ESCAPE, Target::Window, "Comm Port"},
-    };
-    for (const auto& c : cases) {
+    using form_cases::Key;
+    for (const auto& c : form_cases::kInputCases) {
         SCOPED_TRACE(c.name);
         startProgram();
         SetFocus(edit());
         SendMessageW(edit(), EM_SETSEL, 0, -1);
-        for (const wchar_t ch : c.typed) PostMessageW(edit(), WM_CHAR, ch, 1);
-        if (c.key) postKey(c.target == Target::EditField ? edit() : form(), c.key);
+        for (const wchar_t ch : platform::widen(c.typed)) PostMessageW(edit(), WM_CHAR, ch, 1);
+        const HWND target = c.target == form_cases::Target::EditField ? edit() : form();
+        if (c.key != Key::None) postKey(target, c.key == Key::Enter ? VK_RETURN : VK_ESCAPE);
         postKey(form(), VK_ESCAPE); // no cancel button either
         pump();
         EXPECT_EQ(windowText(combo()), c.text);
-        EXPECT_EQ(entries(combo()), oneToFifteen());
+        EXPECT_EQ(entries(combo()), form_cases::entries());
         EXPECT_TRUE(IsWindowVisible(form()));
         EXPECT_EQ(log, Log {});
     }
@@ -343,25 +391,7 @@ TEST_F(FormTest, EnterEscAndTypingRunNothing)
 
 TEST_F(FormTest, EachButtonRunsItsCommandOnce)
 {
-    struct ButtonCase {
-        const char* name;
-        std::string listText;
-        const char* button;
-        bool bySpace;
-        Log expected;
-    };
-    const ButtonCase cases[] = {
-        {"Start with a picked entry", "7", "Command3", false, {"CommPort=7", "PortOpen=true", "DTREnable=false"}},
-        {"Start with the initial text", "Comm Port", "Command3", false,
-         {"CommPort=0", "PortOpen=true", "DTREnable=false"}},
-        {"Start with typed text", " 1 2, more", "Command3", false, {"CommPort=12", "PortOpen=true", "DTREnable=false"}},
-        {"Start by Space", "4", "Command3", true, {"CommPort=4", "PortOpen=true", "DTREnable=false"}},
-        {"Pulse Out", "Comm Port", "Command1", false, {"DTREnable=true", "Sleep=500", "DTREnable=false"}},
-        {"Pulse Out by Space", "Comm Port", "Command1", true, {"DTREnable=true", "Sleep=500", "DTREnable=false"}},
-        {"Stop and Close", "Comm Port", "Command2", false, {"PortOpen=false", "exit 0"}},
-        {"Stop and Close by Space", "Comm Port", "Command2", true, {"PortOpen=false", "exit 0"}},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : form_cases::kButtonCases) {
         SCOPED_TRACE(c.name);
         startProgram();
         setListText(c.listText);
@@ -381,9 +411,7 @@ TEST_F(FormTest, ClickDuringAPulseRunsAfterIt)
     startProgram();
     sleep.during = [this] { postClick(control("Command1")); };
     click("Command1");
-    const Log twoPulses {"DTREnable=true", "Sleep=500", "DTREnable=false",
-                         "DTREnable=true", "Sleep=500", "DTREnable=false"};
-    EXPECT_EQ(log, twoPulses);
+    EXPECT_EQ(log, form_cases::twoPulses());
 }
 
 TEST_F(FormTest, NothingRunsAfterStopAndClose)
@@ -393,7 +421,7 @@ TEST_F(FormTest, NothingRunsAfterStopAndClose)
     postClick(control("Command3")); // already queued behind Stop and Close
     postClick(control("Command1"));
     pump();
-    EXPECT_EQ(log, (Log {"PortOpen=false", "exit 0"}));
+    EXPECT_EQ(log, form_cases::kNothingAfterStop);
     program->tearDown();
     EXPECT_EQ(log.back(), "destroyed");
 }
@@ -401,10 +429,10 @@ TEST_F(FormTest, NothingRunsAfterStopAndClose)
 TEST_F(FormTest, FailingCommandIsReportedAndEndsTheProgram)
 {
     startProgram(/*refuseWrite=*/1);
-    setListText("3");
+    setListText(form_cases::kRefusedListText);
     click("Command3");
     click("Command1"); // after the end: runs nothing
-    EXPECT_EQ(log, (Log {"CommPort=3", "release", "report 8005", "exit 1"}));
+    EXPECT_EQ(log, form_cases::kRefusalLog);
     EXPECT_EQ(program->dispatch().exitStatus(), 1);
 }
 
@@ -463,24 +491,51 @@ TEST_F(FormTest, RunEndsWithItsStatus)
     struct RunCase {
         const char* name;
         int refuseWrite;
+        const wchar_t* refusedWindow; // by its text: the system will not create it
         std::function<void(FormTest&)> queue; // input waiting when the loop starts
         int status;
         Log expected;
     };
     const RunCase cases[] = {
-        {"Stop and Close", -1, [](FormTest& t) { postClick(t.control("Command2")); }, 0,
+        {"Stop and Close", -1, nullptr, [](FormTest& t) { postClick(t.control("Command2")); }, 0,
          {"PortOpen=false", "destroyed"}},
-        {"frame close", -1, [](FormTest& t) { PostMessageW(t.form(), WM_CLOSE, 0, 0); }, 0, {"destroyed"}},
-        {"refused Start", 1, [](FormTest& t) { postClick(t.control("Command3")); }, 1,
+        {"frame close", -1, nullptr, [](FormTest& t) { PostMessageW(t.form(), WM_CLOSE, 0, 0); }, 0, {"destroyed"}},
+        {"refused Start", 1, nullptr, [](FormTest& t) { postClick(t.control("Command3")); }, 1,
          {"CommPort=3", "release", "report 8005", "destroyed"}},
+        // An exception in the window procedure is an untrapped error.
+        {"the ports present unreadable as the list drops", -1, nullptr,
+         [](FormTest& t) {
+             t.resolver.unreadable = true;
+             PostMessageW(t.combo(), CB_SHOWDROPDOWN, TRUE, 0);
+         },
+         1, {"release", "report 51", "destroyed"}},
+        {"the message loop fails", -1, nullptr, [](FormTest&) { failNextGetMessage(); }, 1,
+         {"release", "report 51", "destroyed"}},
+        // The entry reports what could not be made, and ends with status 1.
+        {"no window", -1, L"DTR Pulse Out", nullptr, 1, {"destroyed", "The window could not be created."}},
+        {"no port list", -1, L"Comm Port", nullptr, 1,
+         {"destroyed", "The control Combo1 (\"Comm Port\") could not be created."}},
+        {"no Start, the last button made", -1, L"Start", nullptr, 1,
+         {"destroyed", "The control Command3 (\"Start\") could not be created."}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        makeProgram(c.refuseWrite, /*ownExit=*/true);
-        SetWindowTextW(combo(), L"3");
-        c.queue(*this);
-        EXPECT_EQ(program->run(), c.status);
+        int status = 1;
+        try {
+            {
+                const CreationRefused refused(c.refusedWindow);
+                makeProgram(c.refuseWrite, /*ownExit=*/true);
+            }
+            SetWindowTextW(combo(), L"3");
+            c.queue(*this);
+            status = program->run();
+        } catch (const std::runtime_error& e) {
+            log.push_back(e.what());
+        }
+        EXPECT_EQ(status, c.status);
         EXPECT_EQ(log, c.expected);
+        EXPECT_FALSE(FindWindowW(L"DtrPulseOut.Form1", nullptr)); // nothing left behind
+        resolver.unreadable = false;
     }
 }
 
@@ -513,8 +568,8 @@ TEST_F(FormTest, EntryTooltipsNameTheirDevicesWhenTheListDrops)
     EXPECT_LE(last.bottom, listClient.bottom);
     SendMessageW(combo(), CB_SHOWDROPDOWN, FALSE, 0);
     pump();
-    EXPECT_EQ(entries(combo()), oneToFifteen());
-    EXPECT_EQ(windowText(combo()), "Comm Port");
+    EXPECT_EQ(entries(combo()), form_cases::entries());
+    EXPECT_EQ(windowText(combo()), form_cases::kInitialText);
     EXPECT_TRUE(log.empty()); // no port was opened to find out
 }
 

@@ -15,10 +15,12 @@ namespace {
 using platform::SerialComponent;
 using Calls = std::vector<std::string>;
 
-// An open of port 3 that got as far as its settings, then `more`.
+// An open of port 3 that got as far as its settings, then `more`. The lines
+// come down before anything else: a driver raises them as it opens.
 Calls opened(const Calls& more)
 {
-    Calls calls = {"CreateFile \\\\.\\COM3", "SetupComm 1024 512", "GetCommState", "SetCommState 9600 8N1 lines ours ?"};
+    Calls calls = {"CreateFile \\\\.\\COM3", "CLRDTR", "CLRRTS", "SetupComm 1024 512", "GetCommState",
+                   "SetCommState 9600 8N1 lines ours ?"};
     calls.insert(calls.end(), more.begin(), more.end());
     return calls;
 }
@@ -26,7 +28,7 @@ Calls opened(const Calls& more)
 struct Scenario {
     const char* name;
     std::map<std::string, DWORD> failing;                         // from the start
-    std::function<void(SerialComponent&, ScriptedCommApi&)> steps; // after CommPort 3
+    std::function<void(SerialComponent&, ScriptedCommApi&)> steps; // after CommPort 3, listed as COM3
     int number;
     Calls calls;
     bool openAfter;
@@ -36,11 +38,14 @@ TEST(WindowsSerialComponent, MakesItsCallsInOrderAndLetsGoOfAPortThatFailed)
 {
     const auto open = [](SerialComponent& c, auto&) { c.setPortOpen(true); };
     const auto pulse = [](SerialComponent& c, auto&) { c.setPortOpen(true); c.setDTREnable(true); };
-    // Pulse Out on an open port, the call named failing with the error from then on.
-    const auto pulseFailing = [](const char* call, DWORD error) {
-        return [=](SerialComponent& c, ScriptedCommApi& api) {
+    MapResolver resolver;
+    // Pulse Out on an open port, the call named failing with the error from
+    // then on; `unlisted`: and COM3 gone from the ports present.
+    const auto pulseFailing = [&resolver](const char* call, DWORD error, bool unlisted = false) {
+        return [=, &resolver](SerialComponent& c, ScriptedCommApi& api) {
             c.setPortOpen(true);
             api.failing[call] = error;
+            if (unlisted) resolver.devices.erase(3);
             c.setDTREnable(true);
         };
     };
@@ -51,13 +56,18 @@ TEST(WindowsSerialComponent, MakesItsCallsInOrderAndLetsGoOfAPortThatFailed)
              c.setPortOpen(false);
          },
          0, opened({"CLRRTS", "CLRDTR", "CLRDTR", "SETDTR", "CLRDTR", "CLRDTR", "CLRRTS", "CloseHandle"}), false},
-        {"DTREnable while closed is kept for the next open", {},
-         [](auto& c, auto&) { c.setDTREnable(true); c.setPortOpen(true); }, 0, opened({"CLRRTS", "SETDTR"}), true},
         {"queue sizes refused: still serves DTR", {{"SetupComm", ERROR_INVALID_PARAMETER}}, open, 0,
          opened({"CLRRTS", "CLRDTR"}), true},
+        {"DTREnable while closed is kept for the next open, and written first", {},
+         [](auto& c, auto&) { c.setDTREnable(true); c.setPortOpen(true); }, 0,
+         {"CreateFile \\\\.\\COM3", "SETDTR", "CLRRTS", "SetupComm 1024 512", "GetCommState",
+          "SetCommState 9600 8N1 lines ours ?", "CLRRTS", "SETDTR"},
+         true},
         {"held by another program", {{"CreateFile", ERROR_ACCESS_DENIED}}, open, 8010, {"CreateFile \\\\.\\COM3"}, false},
         {"settings unreadable: port let go first", {{"GetCommState", ERROR_INVALID_FUNCTION}}, open, 8014,
-         {"CreateFile \\\\.\\COM3", "SetupComm 1024 512", "GetCommState", "CLRDTR", "CLRRTS", "CloseHandle"}, false},
+         {"CreateFile \\\\.\\COM3", "CLRDTR", "CLRRTS", "SetupComm 1024 512", "GetCommState", "CLRDTR", "CLRRTS",
+          "CloseHandle"},
+         false},
         {"settings refused: port let go first", {{"SetCommState", ERROR_INVALID_PARAMETER}}, open, 8014,
          opened({"CLRDTR", "CLRRTS", "CloseHandle"}), false},
         {"lines refused at open, not for want of a line", {{"CLRRTS", ERROR_GEN_FAILURE}}, open, 8014,
@@ -65,9 +75,18 @@ TEST(WindowsSerialComponent, MakesItsCallsInOrderAndLetsGoOfAPortThatFailed)
         {"no DTR line: opens, refuses the write, keeps the port",
          {{"SETDTR", ERROR_NOT_SUPPORTED}, {"CLRDTR", ERROR_NOT_SUPPORTED}, {"CLRRTS", ERROR_NOT_SUPPORTED}}, pulse,
          8015, opened({"CLRRTS", "CLRDTR", "SETDTR"}), true},
+        {"no modem lines, as a USB driver says it: opens, refuses the write",
+         {{"SETDTR", ERROR_INVALID_FUNCTION}, {"CLRDTR", ERROR_INVALID_FUNCTION}, {"CLRRTS", ERROR_INVALID_FUNCTION}},
+         pulse, 8015, opened({"CLRRTS", "CLRDTR", "SETDTR"}), true},
+        {"general failure while COM3 is listed: no modem lines, the port kept", {},
+         pulseFailing("SETDTR", ERROR_GEN_FAILURE), 8015, opened({"CLRRTS", "CLRDTR", "SETDTR"}), true},
+        {"general failure once COM3 has gone: the port is let go", {}, pulseFailing("SETDTR", ERROR_GEN_FAILURE, true),
+         8017, opened({"CLRRTS", "CLRDTR", "SETDTR", "CLRDTR", "CLRRTS", "CloseHandle"}), false},
         {"adapter pulled: the port is let go before the error", {}, pulseFailing("SETDTR", ERROR_DEVICE_REMOVED), 8017,
          opened({"CLRRTS", "CLRDTR", "SETDTR", "CLRDTR", "CLRRTS", "CloseHandle"}), false},
-        {"DTR write failing otherwise keeps the port", {}, pulseFailing("SETDTR", ERROR_DEVICE_NOT_CONNECTED), 8016,
+        {"adapter pulled, access denied: the port is let go", {}, pulseFailing("SETDTR", ERROR_ACCESS_DENIED), 8017,
+         opened({"CLRRTS", "CLRDTR", "SETDTR", "CLRDTR", "CLRRTS", "CloseHandle"}), false},
+        {"DTR write failing otherwise keeps the port", {}, pulseFailing("SETDTR", ERROR_IO_DEVICE), 8016,
          opened({"CLRRTS", "CLRDTR", "SETDTR"}), true},
         {"Start pressed twice", {}, [](auto& c, auto&) { c.setPortOpen(true); c.setCommPort(3); }, 8000,
          opened({"CLRRTS", "CLRDTR"}), true},
@@ -75,8 +94,7 @@ TEST(WindowsSerialComponent, MakesItsCallsInOrderAndLetsGoOfAPortThatFailed)
          opened({"CLRRTS", "CLRDTR"}), true},
     };
     for (const auto& s : scenarios) {
-        MapResolver resolver;
-        resolver.devices[3] = "COM3";
+        resolver.devices = {{3, "COM3"}};
         ScriptedCommApi api;
         api.failing = s.failing;
         {

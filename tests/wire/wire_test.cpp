@@ -223,6 +223,11 @@ const Scenario kScenarios[] = {
      [](const GuestRun& run) {
          pinned(run);
          wire::expectTypicalUse(run, 2);
+         // Wine's driver raises the lines at every open; the program's very
+         // next write, before its settings, lowers DTR.
+         const auto lines = wire::openLines(run.trace, {mark(run, 1), mark(run, 2)});
+         EXPECT_TRUE(lines.raised) << "the open did not raise DTR: nothing here shows the order of the writes";
+         EXPECT_TRUE(lines.lowerNext) << "DTR not lowered by the write after the open's";
      }},
     {"wine_frame_close", true,
      [](const GuestRun& run) {
