@@ -16,9 +16,11 @@ using Log = std::vector<std::string>;
 class LoggingReporter : public platform::ErrorReporter {
 public:
     LoggingReporter(Log& log, bool fails) : log_(log), fails_(fails) {}
+    std::function<void()> whileUp; // runs while the report is up
     void report(const console::UntrappedError& e) override
     {
         log_.push_back("report " + std::to_string(e.number()) + " " + e.description());
+        if (whileUp) whileUp();
         if (fails_) throw std::runtime_error("the report could not be shown");
     }
 
@@ -52,17 +54,22 @@ TEST(HandlerDispatch, StopsErrorsAtTheBoundaryAndEndsTheProgram)
          {"release", "report 8017 Device gone.", "exit 1"}, false, true},
         {"stop and close: exit 0, nothing runs after",
          [](platform::HandlerDispatch& d, Log&) { d.endProgram(); }, {"exit 0"}, false},
+        {"a termination signal while the report is up: its status stands",
+         [](auto&, Log&) { throw console::UntrappedError(8013, "No device for port 9."); },
+         {"release", "report 8013 No device for port 9.", "exit 143", "exit 143"}, false},
     };
     for (const auto& c : cases) {
         Log log;
         LoggingReporter reporter(log, c.reportFails);
         platform::HandlerDispatch dispatch(reporter, [&] { log.push_back("release"); },
                                            [&](int status) { log.push_back("exit " + std::to_string(status)); });
+        if (c.expected.back() == "exit 143") reporter.whileUp = [&] { dispatch.endWithStatus(143); };
         dispatch.run([&] { c.handler(dispatch, log); });
         EXPECT_EQ(log, c.expected) << c.name;
         dispatch.run([&] { log.push_back("later"); });
         EXPECT_EQ(log.back() == "later", c.laterHandlerRuns) << c.name;
-        EXPECT_EQ(dispatch.exitStatus(), c.expected.empty() || c.expected.back() != "exit 1" ? 0 : 1) << c.name;
+        const std::string last = c.expected.back();
+        EXPECT_EQ(dispatch.exitStatus(), last.rfind("exit ", 0) == 0 ? std::stoi(last.substr(5)) : 0) << c.name;
     }
 }
 

@@ -24,6 +24,9 @@ constexpr CommFaultRow kCommFaults[] = {
     {CommFault::AlreadyOpen, 8005, "Port already open: port {port} ({device})"},
     {CommFault::Busy, 8010,
      "Port busy: port {port} ({device}) is held by {detail}. Close that program or pick another port"},
+    // The console is busy for good; its own text says so.
+    {CommFault::SystemConsole, 8010,
+     "Port busy: port {port} ({device}) is the system console, which the kernel and logins use. Pick another port"},
     {CommFault::PermissionDenied, 8011, "Permission denied: port {port} ({device}). {detail}"},
     {CommFault::DeviceMissing, 8012,
      "Device missing: port {port} ({device}) is not there. Is it plugged in? {detail}"},
@@ -36,6 +39,7 @@ constexpr CommFaultRow kCommFaults[] = {
     {CommFault::DeviceGone, 8017,
      "Device gone: port {port} ({device}) went away while open ({detail}). Was it unplugged? "
      "The port has been closed"},
+    {CommFault::StaleLock, 8018, "Stale lock: port {port} ({device}) is locked by {detail}"},
 };
 
 const CommFaultRow& rowFor(CommFault fault)

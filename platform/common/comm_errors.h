@@ -15,6 +15,8 @@ enum class CommFault {
     NoDevice,         // no serial device has this number now
     DeviceMissing,    // the device node is not there
     Busy,
+    SystemConsole,    // the device is an active system console: busy too
+    StaleLock,        // a lock left by a process that ended, which we may not remove
     PermissionDenied,
     OpenFailed,
     NoDtrLine,        // the device has no modem-control lines

@@ -44,6 +44,13 @@ void HandlerDispatch::endProgram()
     exitProgram_(0);
 }
 
+void HandlerDispatch::endWithStatus(int status)
+{
+    ended_ = true;
+    exitStatus_ = status;
+    exitProgram_(status);
+}
+
 void HandlerDispatch::fail(const console::UntrappedError& error) noexcept
 {
     ended_ = true;
@@ -55,7 +62,7 @@ void HandlerDispatch::fail(const console::UntrappedError& error) noexcept
         reporter_.report(error);
     } catch (...) {
     }
-    exitProgram_(kErrorExitStatus);
+    exitProgram_(exitStatus_); // a signal during the report has set its own
 }
 
 } // namespace platform

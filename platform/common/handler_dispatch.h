@@ -25,6 +25,9 @@ public:
 
     // Stop and Close's end: status 0.
     void endProgram() override;
+    // An end from outside (a termination signal): its status stands, also
+    // when it comes while an error report is up.
+    void endWithStatus(int status);
 
     bool ended() const { return ended_; }
     int exitStatus() const { return exitStatus_; }

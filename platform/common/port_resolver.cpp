@@ -16,7 +16,9 @@ std::string describePresentPorts(const PortResolver& resolver)
 std::string portEntryTooltip(int number, const std::vector<PortResolver::Port>& present)
 {
     for (const auto& port : present)
-        if (port.number == number) return "Port " + std::to_string(number) + " opens " + port.device;
+        if (port.number == number)
+            return "Port " + std::to_string(number) + " opens " + port.device
+                   + (port.systemConsole ? ", the system console (Start refuses it)" : "");
     return "No device has port number " + std::to_string(number) + " now";
 }
 

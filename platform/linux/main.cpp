@@ -21,6 +21,7 @@ int main(int argc, char* argv[])
     platform::Program program({resolver, std::make_unique<platform::SerialComponent>(resolver), sleep, nullptr, {}});
     // Ended by a signal: the loop stops, the window and the port go, and the
     // status says which signal it was, as a shell would (143 for SIGTERM).
-    platform::TerminationSignals terminationSignals([](int signal) { QCoreApplication::exit(128 + signal); });
+    platform::TerminationSignals terminationSignals(
+        [&program](int signal) { program.dispatch().endWithStatus(128 + signal); });
     return program.run();
 }

@@ -1,71 +1,41 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// Who may use a serial device: the lock files other serial programs honour,
-// who holds the device, and how to get access. Opens no device.
+// Who holds a serial device, and who may open it. Opens no device.
 
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
-
-class QLockFile;
+#include <sys/types.h>
 
 namespace platform {
 
-struct LockHolder {
-    long pid;
-    std::string program; // empty where the system does not tell
+struct PortHolder {
+    long pid = 0;         // 0 where nothing names a process
+    std::string program;  // empty where the system does not tell
+    std::string user;     // the process's user where it is not ours
+    std::string lockFile; // the lock file that tells, where one does
 };
 
-// The live process named by one of the device's lock files: the LCK..name
-// that QSerialPort programs keep (Qt's QLockFile) or the UUCP one of minicom
-// and picocom, in any of the directories such programs use.
-std::optional<LockHolder> liveLockHolder(const std::string& devicePath);
+// A process other than this one that has the device open, found by device
+// number in /proc/PID/fd (a second node for the same device, in a chroot or
+// a container, hides nothing). Only processes the user may look into are
+// seen: all of them as root, otherwise the user's own.
+std::optional<PortHolder> openHolder(const std::string& devicePath);
 
-// Another live process that has the device open (an exclusive open leaves no
-// lock file behind), where /proc lets us see it.
-std::optional<LockHolder> openHolder(const std::string& devicePath);
+// The live process `pid`: its program and, where not ours, its user.
+PortHolder processHolder(long pid);
 
-// "minicom (pid 4242)", or "another program" where nobody is named.
-std::string describeHolder(const std::optional<LockHolder>& holder);
+// A user's name, or "uid N" where the system has none.
+std::string userName(uid_t uid);
+
+// "minicom (pid 4242)", "screen (pid 77, user alice)", "another program
+// (lock file /var/lock/LCK..ttyS1)", or "another program".
+std::string describeHolder(const std::optional<PortHolder>& holder);
 
 // Whether the calling user lacks read/write access to the device.
 bool accessDenied(const std::string& devicePath);
 
 // How to get access on this system, e.g. by joining the device's group.
 std::string accessAdvice(const std::string& devicePath);
-
-// The lock file a QSerialPort program takes for the device: LCK..name in the
-// first readable directory of Qt's list that holds one already or is
-// writable. Empty where no directory qualifies.
-std::string qtLockPath(const std::string& devicePath);
-
-// The UUCP lock of minicom and picocom: /var/lock/LCK..<base name>.
-std::string uucpLockPath(const std::string& devicePath);
-
-// The device's lock files, held while this object lives. QSerialPort
-// programs and minicom/picocom refuse the device while we hold them, and we
-// refuse it while they hold theirs; a lock whose process is gone is taken over.
-class PortLock {
-public:
-    enum class Outcome { Taken, Held, NoLockDirectory };
-
-    PortLock();
-    ~PortLock(); // releases
-    PortLock(const PortLock&) = delete;
-    PortLock& operator=(const PortLock&) = delete;
-
-    // On Held, holder() names the process where the lock files tell.
-    Outcome take(const std::string& devicePath);
-    void release() noexcept;
-    const std::optional<LockHolder>& holder() const { return holder_; }
-    const std::string& failure() const { return failure_; } // on NoLockDirectory
-
-private:
-    std::vector<std::unique_ptr<QLockFile>> held_;
-    std::optional<LockHolder> holder_;
-    std::string failure_;
-};
 
 } // namespace platform

@@ -76,15 +76,23 @@ void SerialComponent::open()
 {
     if (!lostReason_.empty()) throwDeviceGone();
     if (port_.isOpen()) throw commError(CommFault::AlreadyOpen, commPort_, device_);
-    // Everything is ready before open(): the device, the lock, the termios.
+    // Everything is decided and ready before open(): the device, whether
+    // anything else uses it, the lock, the termios. The termios belongs to
+    // the device, not to one open file, so an open over another user of the
+    // port would rewrite that user's session; a refusal touches nothing.
     const auto device = resolver_.deviceFor(commPort_);
     if (!device) throw commError(CommFault::NoDevice, commPort_, {}, describePresentPorts(resolver_));
     if (::access(device->c_str(), F_OK) != 0)
         throw commError(CommFault::DeviceMissing, commPort_, *device, describePresentPorts(resolver_));
+    if (resolver_.isSystemConsole(*device)) throw commError(CommFault::SystemConsole, commPort_, *device);
+    // Programs that keep no lock (a getty, screen, cat) are seen in /proc.
+    if (const auto holder = openHolder(*device))
+        throw commError(CommFault::Busy, commPort_, *device, describeHolder(holder));
     switch (lock_.take(*device)) {
     case PortLock::Outcome::Taken: break;
     case PortLock::Outcome::Held: throw commError(CommFault::Busy, commPort_, *device, describeHolder(lock_.holder()));
-    case PortLock::Outcome::NoLockDirectory: throw commError(CommFault::OpenFailed, commPort_, *device, lock_.failure());
+    case PortLock::Outcome::StaleForeign: throw commError(CommFault::StaleLock, commPort_, *device, lock_.detail());
+    case PortLock::Outcome::Failed: throw commError(CommFault::OpenFailed, commPort_, *device, lock_.detail());
     }
     const termios settings = commTermios(settings_);
 
@@ -125,7 +133,12 @@ void SerialComponent::throwOpenFailure(const std::string& device, int error)
     case EACCES:
     case EPERM:
         if (accessDenied(device)) throw commError(CommFault::PermissionDenied, commPort_, device, accessAdvice(device));
-        throw commError(CommFault::Busy, commPort_, device, describeHolder(openHolder(device)));
+        // Not the file's permissions, and a tty never answers EACCES for
+        // another opener: a security module or a device cgroup refused it.
+        throw commError(CommFault::OpenFailed, commPort_, device,
+                        std::string(std::strerror(error))
+                            + ", although the device's permissions allow it: a security policy (AppArmor, SELinux) "
+                              "or a sandbox (snap, Flatpak) confines this program");
     default:
         throw commError(CommFault::OpenFailed, commPort_, device, std::strerror(error));
     }

@@ -3,7 +3,7 @@
 
 #include "platform/common/hosted_component.h"
 #include "platform/common/port_resolver.h"
-#include "port_access.h"
+#include "port_lock.h"
 #include "tty_port.h"
 
 #include <cstdint>

@@ -94,11 +94,30 @@ std::optional<std::string> SysfsPortResolver::deviceFor(int number) const
     return deviceDir_ + "/" + names[static_cast<std::size_t>(number) - 1];
 }
 
+std::vector<std::string> SysfsPortResolver::activeConsoles() const
+{
+    std::vector<std::string> names; // "tty0 ttyS0": the kernel writes to each
+    std::ifstream active(sysClassTty_ / "console" / "active");
+    for (std::string name; active >> name;) names.push_back(name);
+    return names;
+}
+
+bool SysfsPortResolver::isSystemConsole(const std::string& device) const
+{
+    const auto consoles = activeConsoles();
+    const std::string name = std::filesystem::path(device).filename().string();
+    return std::find(consoles.begin(), consoles.end(), name) != consoles.end();
+}
+
 std::vector<PortResolver::Port> SysfsPortResolver::present() const
 {
+    const auto consoles = activeConsoles();
     std::vector<Port> ports;
     int number = 0;
-    for (const auto& name : deviceNames()) ports.push_back({++number, deviceDir_ + "/" + name});
+    for (const auto& name : deviceNames()) {
+        const bool console = std::find(consoles.begin(), consoles.end(), name) != consoles.end();
+        ports.push_back({++number, deviceDir_ + "/" + name, console});
+    }
     return ports;
 }
 

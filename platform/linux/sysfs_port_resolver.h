@@ -17,11 +17,16 @@ public:
                                std::string deviceDir = "/dev");
     std::optional<std::string> deviceFor(int number) const override;
     std::vector<Port> present() const override;
+    // Named in console/active of the tty class (console=ttyS0 on the
+    // kernel's command line, or the kernel's default).
+    bool isSystemConsole(const std::string& device) const override;
 
     // Device names (ttyUSB0, ...) in port-number order.
     std::vector<std::string> deviceNames() const;
 
 private:
+    std::vector<std::string> activeConsoles() const;
+
     std::filesystem::path sysClassTty_;
     std::string deviceDir_;
 };

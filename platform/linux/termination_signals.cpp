@@ -18,21 +18,25 @@ constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 // safe to do inside a handler.
 int wakeFds[2] = {-1, -1};
 
-void forwardSignal(int signal)
-{
-    const int saved = errno;
-    const unsigned char number = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t written = ::write(wakeFds[0], &number, 1);
-    errno = saved;
-}
-
 void setAction(int signal, void (*handler)(int))
 {
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // SA_RESETHAND: the default action is back as this handler starts, so
+    // a second signal ends the program even when its event loop is stuck.
+    action.sa_flags = SA_RESTART | (handler == SIG_DFL ? 0 : SA_RESETHAND);
     sigaction(signal, &action, nullptr);
+}
+
+// sigaction() and write() are async-signal-safe: nothing else is done here.
+void forwardSignal(int signal)
+{
+    const int saved = errno;
+    for (int other : kSignals) setAction(other, SIG_DFL); // the second may be another of them
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(wakeFds[0], &number, 1);
+    errno = saved;
 }
 
 } // namespace
@@ -60,7 +64,6 @@ void TerminationSignals::deliver()
 {
     unsigned char number = 0;
     if (::read(wakeFds[1], &number, 1) != 1) return;
-    for (int signal : kSignals) setAction(signal, SIG_DFL);
     onSignal_(number);
 }
 

@@ -91,6 +91,11 @@ void TtyPort::close() noexcept
     ::cfsetospeed(&leave, B0);
     leave.c_cflag |= HUPCL;
     ::tcsetattr(fd_, TCSANOW, &leave); // fails on a hung-up device: nothing to keep then
+    // TIOCEXCL marks the tty, not our descriptor, and a tty the kernel keeps
+    // after the last close keeps it: a pseudo-terminal's slave lives while
+    // its master is open (tty_io.c), and every later open but root's would
+    // get EBUSY.
+    ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
 }

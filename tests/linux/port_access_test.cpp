@@ -2,123 +2,49 @@
 // Who holds a device: the lock files other serial programs leave, in every
 // form they write, and the /proc scan when the system fails it midway.
 
+#include "injected_calls.h"
+#include "platform/linux/lock_file.h"
 #include "platform/linux/port_access.h"
 #include "pty.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <dirent.h>
-#include <dlfcn.h>
-#include <fstream>
+#include <optional>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
-// While at or above 0, counts readdir calls down; the call that finds it at
-// 0 fails as a directory read fails when its process has just ended.
-std::atomic<int> readdirFailsIn {-1};
-
-} // namespace
-
-// Every readdir of this test program goes through here (the file system
-// library's too), so a test can make one of them fail.
-extern "C" struct dirent* readdir(DIR* dir)
-{
-    using Readdir = struct dirent* (*)(DIR*);
-    static const auto real = reinterpret_cast<Readdir>(::dlsym(RTLD_NEXT, "readdir"));
-    int left = readdirFailsIn.load();
-    while (left >= 0 && !readdirFailsIn.compare_exchange_weak(left, left - 1)) {
-    }
-    if (left == 0) {
-        errno = ENOENT;
-        return nullptr;
-    }
-    return real(dir);
-}
-
-namespace {
-
-// A process that lives for the length of a case, and one that has ended.
-struct Sleeper {
-    pid_t pid = ::fork();
-    Sleeper()
-    {
-        if (pid == 0) {
-            ::execl("/bin/sleep", "sleep", "60", nullptr);
-            ::_exit(1);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // named "sleep" from now on
-    }
-    ~Sleeper()
-    {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
-};
-
-pid_t endedPid()
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(0);
-    ::waitpid(pid, nullptr, 0);
-    return pid;
-}
-
-std::string binaryPid(pid_t pid) { return std::string(reinterpret_cast<const char*>(&pid), sizeof pid); }
+std::string binaryPid(std::int32_t pid) { return std::string(reinterpret_cast<const char*>(&pid), sizeof pid); }
 
 struct LockForm {
     const char* name;
-    std::string (*content)(pid_t live, pid_t ended);
-    bool names; // whether the lock names the live process as the holder
+    std::string content;
+    std::optional<long> pid; // the process it names
+    std::string program;
 };
 
-TEST(LockFiles, EachFormThatProgramsWriteNamesItsLiveHolder)
+TEST(LockFiles, EachFormThatProgramsWriteNamesItsProcess)
 {
-    const std::string lockDir = "/var/lock";
-    if (::access(lockDir.c_str(), W_OK) != 0) GTEST_SKIP() << lockDir << " is not writable here";
+    constexpr long kPidMax = 4194304;
     const LockForm forms[] = {
-        {"ASCII, plain", [](pid_t p, pid_t) { return std::to_string(p); }, true},
-        {"ASCII with a newline", [](pid_t p, pid_t) { return std::to_string(p) + "\n"; }, true},
-        {"UUCP: ten columns and a newline",
-         [](pid_t p, pid_t) {
-             char line[16];
-             std::snprintf(line, sizeof line, "%10d\n", p);
-             return std::string(line);
-         },
-         true},
-        {"QLockFile: pid, program, host", [](pid_t p, pid_t) { return std::to_string(p) + "\nsleep\nhost\n"; }, true},
-        {"the old binary pid", [](pid_t p, pid_t) { return binaryPid(p); }, true},
-        {"a process that has ended", [](pid_t, pid_t e) { return std::to_string(e) + "\n"; }, false},
-        {"4294967295: no pid (not -1, which is every process)", [](pid_t, pid_t) { return std::string("4294967295\n"); },
-         false},
-        {"-1", [](pid_t, pid_t) { return std::string("-1\n"); }, false},
-        {"0", [](pid_t, pid_t) { return std::string("0\n"); }, false},
-        {"above the system's highest pid", [](pid_t, pid_t) { return std::string("99999999\n"); }, false},
-        {"digits then text", [](pid_t p, pid_t) { return std::to_string(p) + "abc\n"; }, false},
-        {"empty", [](pid_t, pid_t) { return std::string(); }, false},
-        {"text", [](pid_t, pid_t) { return std::string("locked by minicom\n"); }, false},
+        {"ASCII, plain (four digits: ASCII, not the binary form)", "4242", 4242, ""},
+        {"ASCII with a newline", "4242\n", 4242, ""},
+        {"UUCP: ten columns and a newline", "      4242\n", 4242, ""},
+        {"QLockFile: pid, program, host", "4242\nminicom\nhost\n", 4242, "minicom"},
+        {"the old binary pid", binaryPid(4242), 4242, ""},
+        {"4294967295: no pid (not -1, which is every process)", "4294967295\n", std::nullopt, ""},
+        {"-1", "-1\n", std::nullopt, ""},
+        {"0", "0\n", std::nullopt, ""},
+        {"above the system's highest pid", "4194305\n", std::nullopt, ""},
+        {"digits then text", "4242abc\n", std::nullopt, ""},
+        {"empty", "", std::nullopt, ""},
+        {"text", "locked by minicom\n", std::nullopt, ""},
+        {"a program name with control characters: not shown", "4242\nmini\x1b[2Jcom\n", 4242, ""},
     };
-    const Sleeper live;
-    const pid_t ended = endedPid();
     for (const auto& form : forms) {
-        PtyPair pty;
-        const std::string device = pty.slavePath();
-        const std::string lock = lockDir + "/LCK.." + device.substr(device.rfind('/') + 1);
-        std::ofstream(lock, std::ios::binary) << form.content(live.pid, ended);
-        const auto holder = platform::liveLockHolder(device);
-        ::unlink(lock.c_str());
-        EXPECT_EQ(holder.has_value(), form.names) << form.name;
-        if (holder && form.names) {
-            EXPECT_EQ(holder->pid, live.pid) << form.name;
-            EXPECT_EQ(holder->program, "sleep") << form.name;
-        }
+        const auto read = platform::readLockFile(form.content, kPidMax);
+        EXPECT_EQ(read.pid, form.pid) << form.name;
+        EXPECT_EQ(read.program, form.program) << form.name;
     }
 }
 
@@ -129,9 +55,9 @@ TEST(OpenHolder, AReadThatFailsMidScanIsNoError)
 {
     PtyPair pty;
     for (const int failing : {1, 2, 3, 10, 40, 200}) {
-        readdirFailsIn = failing;
+        injected.readdirFailsIn = failing;
         EXPECT_NO_THROW(platform::openHolder(pty.slavePath())) << "read " << failing << " failed";
-        readdirFailsIn = -1;
+        injected.readdirFailsIn = 0;
     }
 }
 

@@ -5,7 +5,9 @@
 
 #include "map_resolver.h"
 #include "console/untrapped_error.h"
+#include "injected_calls.h"
 #include "platform/linux/serial_component.h"
+#include "processes.h"
 #include "pty.h"
 
 #include <gtest/gtest.h>
@@ -16,18 +18,21 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <grp.h>
 #include <string>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -37,16 +42,12 @@ using platform::SerialComponent;
 constexpr uid_t kNobody = 65534;
 constexpr int kOpened = 0; // no error: the open went through
 
-// Runs as the unprivileged user where we are root; where we are not, the
-// device is made unreadable to us instead.
-void becomeUnprivileged(const std::string& device, bool keepAccess)
+// Runs as the unprivileged user from here on. `visible`: its open files
+// show in /proc to processes of that user, as after an exec.
+void becomeUnprivileged(bool visible = true)
 {
-    if (::geteuid() == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(90);
-        ::prctl(PR_SET_DUMPABLE, 1); // lets processes of the same user see our open files, as after exec
-    } else if (!keepAccess) {
-        ::chmod(device.c_str(), 0);
-    }
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(90);
+    if (visible) ::prctl(PR_SET_DUMPABLE, 1);
 }
 
 struct Outcome {
@@ -98,67 +99,43 @@ Outcome inChild(const std::function<void()>& steps, const std::function<bool()>&
     return {std::stoi(head), text.substr(newline + 1), head.find(" released") != std::string::npos};
 }
 
-// A process of another program, kept alive for the length of a case.
-class OtherProcess {
-public:
-    explicit OtherProcess(const std::function<void()>& body)
-    {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            body();
-            for (;;) ::pause();
-        }
-    }
-    ~OtherProcess()
-    {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    pid_t pid() const { return pid_; }
-
-private:
-    pid_t pid_;
-};
-
-pid_t deadPid()
+// A lock file as another program leaves it, last written `age` seconds ago;
+// removed at the case's end.
+std::shared_ptr<void> lockFile(const std::string& path, const std::string& content, int age = 2)
 {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(0);
-    ::waitpid(pid, nullptr, 0);
-    return pid;
+    std::ofstream(path, std::ios::binary) << content;
+    const timespec when[] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), when, 0);
+    return std::shared_ptr<void>(nullptr, [path](void*) { ::unlink(path.c_str()); });
 }
 
-// The lock file that Qt and other serial programs keep for a device.
-std::string lockPath(const std::string& device)
-{
-    std::string name = device.substr(5);
-    for (char& c : name)
-        if (c == '/') c = '_';
-    return "/var/lock/LCK.." + name;
-}
-
-void writeLock(const std::string& device, long pid, const std::string& program)
-{
-    std::ofstream(lockPath(device)) << pid << '\n' << program << '\n';
-}
-
-// The UUCP lock of minicom and picocom: the pid in ten columns, named after
-// the device's base name.
-std::string uucpLockPath(const std::string& device) { return "/var/lock/LCK.." + device.substr(device.rfind('/') + 1); }
-
-void writeUucpLock(const std::string& device, long pid)
+std::string tenColumns(long pid)
 {
     char line[16];
     std::snprintf(line, sizeof line, "%10ld\n", pid);
-    std::ofstream(uucpLockPath(device)) << line;
+    return line;
 }
 
-std::shared_ptr<void> sleeperNamedInLock(const std::function<void(pid_t)>& write)
+// The device's group and mode, as a distribution sets them up.
+std::shared_ptr<void> owned(const PtyPair& pty, const char* group, mode_t mode)
 {
-    auto sleeper = std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // its name is "sleep" from now on
-    write(sleeper->pid());
-    return sleeper;
+    const struct group* g = ::getgrnam(group);
+    if (::chown(pty.slavePath().c_str(), 0, g ? g->gr_gid : 0) != 0 || ::chmod(pty.slavePath().c_str(), mode) != 0)
+        ADD_FAILURE() << "the device's owner and mode not set";
+    return nullptr;
+}
+
+// Another user's program with the device open and TIOCEXCL set, whose
+// open files /proc shows to nobody but root.
+std::shared_ptr<void> exclusiveHolder(const std::string& path)
+{
+    return std::make_shared<OtherProcess>(
+        [=] {
+            becomeUnprivileged(false);
+            ::ioctl(::open(path.c_str(), O_RDWR | O_NOCTTY), TIOCEXCL);
+            ::prctl(PR_SET_NAME, "pulse-holder");
+        },
+        "pulse-holder");
 }
 
 // Whether this process has the device open.
@@ -172,9 +149,9 @@ bool holds(const std::string& device)
 }
 
 // Whether a lock file of the device names `pid`.
-bool locksName(const std::string& device, pid_t pid)
+bool locksName(const PtyPair& pty, pid_t pid)
 {
-    for (const auto& path : {lockPath(device), uucpLockPath(device)}) {
+    for (const auto& path : {pty.qtLockFile(), pty.uucpLockFile()}) {
         long named = 0;
         if (std::ifstream(path) >> named && named == pid) return true;
     }
@@ -203,13 +180,16 @@ struct Fault {
     bool unprivileged;
     bool childHoldsLastMaster; // the child can make the device vanish
     int number;
-    std::string mustMention; // "{pty}" stands for the device
+    std::string mustMention; // see PtyPair::mentioned
 };
 
 TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
 {
-    if (::access("/var/lock", W_OK) != 0) GTEST_SKIP() << "/var/lock is not writable here";
+    SKIP_UNLESS_ROOT();
     const auto nothing = [](PtyPair&) { return std::shared_ptr<void>(); };
+    const auto start = [](SerialComponent& comm, PtyPair&) { openPort(comm); };
+    // A process that lives long before any lock a case writes.
+    const std::string init = "is held by " + processName(1) + " (pid 1).";
     const Fault faults[] = {
         {"device gone while idle: the event loop notices", nothing,
          [](auto& comm, auto& pty) {
@@ -232,64 +212,117 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
              comm.setDTREnable(false);
          },
          false, true, 8017, "port 1 ({pty}) went away while open ("},
-        {"permission denied", nothing, [](auto& comm, auto&) { openPort(comm); }, true, false, 8011,
-         "Permission denied: port 1 ({pty})."},
+        {"permission denied: a login's terminal (group tty)", [](PtyPair& pty) { return owned(pty, "tty", 0620); },
+         start, true, false, 8011,
+         "Permission denied: port 1 ({pty}). It belongs to group 'tty', as a terminal in use by a login (a getty) "
+         "does. Pick another port, or ask an administrator."},
+        {"permission denied: the device's group", [](PtyPair& pty) { return owned(pty, "dialout", 0660); }, start,
+         true, false, 8011,
+         "Permission denied: port 1 ({pty}). The device belongs to group 'dialout': add your user to it (sudo "
+         "usermod -aG dialout $USER), then log out and in again."},
+        {"permission denied: root's alone", [](PtyPair& pty) { return owned(pty, "root", 0600); }, start, true, false,
+         8011, "Permission denied: port 1 ({pty}). Ask an administrator for read and write access to {pty}."},
         {"busy: a lock file names a live process of another program",
-         [](PtyPair& pty) {
-             return sleeperNamedInLock([&](pid_t pid) { writeLock(pty.slavePath(), pid, "sleep"); });
-         },
-         [](auto& comm, auto&) { openPort(comm); }, false, false, 8010, "port 1 ({pty}) is held by sleep (pid "},
+         [](PtyPair& pty) { return lockFile(pty.qtLockFile(), "1\ninit\nhost\n"); }, start, false, false, 8010,
+         "port 1 ({pty}) " + init},
         {"busy: a UUCP lock (minicom, picocom) names a live process",
-         [](PtyPair& pty) { return sleeperNamedInLock([&](pid_t pid) { writeUucpLock(pty.slavePath(), pid); }); },
-         [](auto& comm, auto&) { openPort(comm); }, false, false, 8010, "port 1 ({pty}) is held by sleep (pid "},
+         [](PtyPair& pty) { return lockFile(pty.uucpLockFile(), tenColumns(1)); }, start, false, false, 8010,
+         "port 1 ({pty}) " + init},
         {"stale UUCP lock of a process that is gone: taken over",
-         [](PtyPair& pty) {
-             writeUucpLock(pty.slavePath(), deadPid());
-             return std::shared_ptr<void>();
-         },
-         [](auto& comm, auto&) { openPort(comm); }, false, false, kOpened, ""},
-        {"busy: an exclusive open by another process, no lock file",
-         [](PtyPair& pty) {
-             ::chmod(pty.slavePath().c_str(), 0666);
-             const std::string path = pty.slavePath();
-             auto holder = std::make_shared<OtherProcess>([path] {
-                 becomeUnprivileged(path, true);
-                 ::prctl(PR_SET_NAME, "pulse-holder");
-                 const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-                 ::ioctl(fd, TIOCEXCL);
-             });
-             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-             return std::shared_ptr<void>(holder);
-         },
-         [](auto& comm, auto&) { openPort(comm); }, true, false, 8010, "port 1 ({pty}) is held by pulse-holder (pid "},
+         [](PtyPair& pty) { return lockFile(pty.uucpLockFile(), tenColumns(endedPid())); }, start, false, false,
+         kOpened, ""},
         {"stale lock of a process that is gone: taken over",
+         [](PtyPair& pty) { return lockFile(pty.qtLockFile(), std::to_string(endedPid()) + "\nminicom\n"); }, start,
+         false, false, kOpened, ""},
+        {"a lock whose pid a later process has now: taken over",
          [](PtyPair& pty) {
-             writeLock(pty.slavePath(), deadPid(), "minicom");
-             return std::shared_ptr<void>();
+             auto sleeper =
+                 std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); }, "sleep");
+             return std::make_shared<std::pair<std::shared_ptr<void>, std::shared_ptr<void>>>(
+                 sleeper, lockFile(pty.qtLockFile(), std::to_string(sleeper->pid()) + "\n", 3600));
          },
-         [](auto& comm, auto&) { openPort(comm); }, false, false, kOpened, ""},
+         start, false, false, kOpened, ""},
+        {"a lock written just now holds, whatever it names (its writer may be mid-takeover)",
+         [](PtyPair& pty) { return lockFile(pty.qtLockFile(), std::to_string(endedPid()) + "\n", 0); }, start, false,
+         false, 8010, "port 1 ({pty}) is held by another program (lock file {lock})."},
+        {"an empty lock holds (its writer has yet to write its pid)",
+         [](PtyPair& pty) { return lockFile(pty.qtLockFile(), ""); }, start, false, false, 8010,
+         "port 1 ({pty}) is held by another program (lock file {lock})."},
+        {"a stale lock that minicom rewrites as it is judged holds",
+         [](PtyPair& pty) { return lockFile(pty.qtLockFile(), std::to_string(endedPid()) + "\n"); },
+         [](auto& comm, auto& pty) {
+             injected.beforeFlock = [lock = pty.qtLockFile()] { std::ofstream(lock) << tenColumns(1); };
+             openPort(comm);
+         },
+         false, false, 8010, "port 1 ({pty}) " + init},
+        {"a stale lock that minicom replaces as it is judged: the new one holds",
+         [](PtyPair& pty) { return lockFile(pty.qtLockFile(), std::to_string(endedPid()) + "\n"); },
+         [](auto& comm, auto& pty) {
+             injected.beforeFlock = [lock = pty.qtLockFile()] {
+                 ::unlink(lock.c_str());
+                 std::ofstream(lock) << tenColumns(endedPid());
+             };
+             openPort(comm);
+         },
+         false, false, 8010, "port 1 ({pty}) is held by another program (lock file {lock})."},
+        {"another user's stale lock, which we may not remove",
+         [](PtyPair& pty) {
+             owned(pty, "root", 0666);
+             return lockFile(pty.qtLockFile(), std::to_string(endedPid()) + "\n");
+         },
+         start, true, false, 8018,
+         "Stale lock: port 1 ({pty}) is locked by {lock}, left behind by user root: its process (pid *) has ended. "
+         "Only its owner or an administrator can remove it (sudo rm {lock})."},
+        {"busy: another user's program has it open under another name (a container's /dev), no lock",
+         [](PtyPair& pty) {
+             owned(pty, "root", 0666);
+             return std::make_shared<OtherProcess>(
+                 [path = pty.slavePath()] {
+                     // In a mount namespace of its own, the device mounted over another file.
+                     ::unshare(CLONE_NEWNS);
+                     ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+                     ::mount(path.c_str(), "/etc/hostname", nullptr, MS_BIND, nullptr);
+                     becomeUnprivileged();
+                     ::prctl(PR_SET_NAME, "pulse-holder");
+                     ::open("/etc/hostname", O_RDWR | O_NOCTTY);
+                 },
+                 "pulse-holder");
+         },
+         start, false, false, 8010, "port 1 ({pty}) is held by pulse-holder (pid *, user nobody)."},
+        {"busy: an exclusive open by a process we may not look into",
+         [](PtyPair& pty) {
+             owned(pty, "root", 0666);
+             return exclusiveHolder(pty.slavePath());
+         },
+         start, true, false, 8010, "port 1 ({pty}) is held by another program."},
     };
     for (const auto& f : faults) {
         PtyPair pty;
         MapResolver resolver;
         resolver.devices[1] = pty.slavePath();
         auto scene = f.scene(pty);
+        termios before {}, after {};
+        ::tcgetattr(pty.masterFd(), &before);
         std::unique_ptr<SerialComponent> comm;
         const Outcome outcome = inChild(
             [&] {
-                if (f.unprivileged) becomeUnprivileged(pty.slavePath(), false);
+                if (f.unprivileged) becomeUnprivileged();
                 comm = std::make_unique<SerialComponent>(resolver);
                 f.steps(*comm, pty);
+                comm.reset(); // opened: its lock goes too, not left to be judged stale
             },
             // The component still alive: the refusal itself let the device and its locks go.
-            [&] { return !comm->portOpen() && !holds(pty.slavePath()) && !locksName(pty.slavePath(), ::getpid()); },
+            [&] { return !comm->portOpen() && !holds(pty.slavePath()) && !locksName(pty, ::getpid()); },
             [&] { if (f.childHoldsLastMaster) pty.closeMaster(); });
-        std::string mention = f.mustMention;
-        if (const auto at = mention.find("{pty}"); at != std::string::npos) mention.replace(at, 5, pty.slavePath());
         EXPECT_EQ(outcome.number, f.number) << f.name << ": " << outcome.description;
-        EXPECT_NE(outcome.description.find(mention), std::string::npos) << f.name << ": " << outcome.description;
+        EXPECT_TRUE(pty.mentioned(outcome.description, f.mustMention)) << f.name << ": " << outcome.description;
         if (f.number != kOpened) {
             EXPECT_TRUE(outcome.released) << f.name << ": the refused component still holds the device or a lock";
+        }
+        // A port in use, locked or forbidden is refused before anything is written to it.
+        if (f.number == 8010 || f.number == 8011 || f.number == 8018) {
+            ::tcgetattr(pty.masterFd(), &after);
+            EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << f.name << ": the port's settings changed";
         }
         // Whoever held it, the port can be taken again once they let go; a
         // lock left by a process that has gone is taken over.

@@ -40,6 +40,11 @@ public:
         fs::create_directories(dir);
         fs::create_symlink(dir / "device", dir / "device");
     }
+    // The consoles the kernel writes to, as console/active lists them.
+    void setConsoles(const std::string& names)
+    {
+        std::ofstream(root_ / "class" / "console" / "active") << names << "\n";
+    }
     fs::path classTty() const { return root_ / "class"; }
 
 private:
@@ -63,6 +68,7 @@ TEST(SysfsPortResolver, NumbersThePortsPresentInTheirFamilyOrder)
     sys.add("tty0", false);
     sys.add("console", false);
     sys.add("ptmx", false);
+    sys.setConsoles("tty0 ttyS2");
     const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
 
     const std::pair<int, std::optional<std::string>> rows[] = {
@@ -74,6 +80,11 @@ TEST(SysfsPortResolver, NumbersThePortsPresentInTheirFamilyOrder)
     EXPECT_EQ(platform::describePresentPorts(resolver),
               "Ports present now: 1 = /dev/ttyS0, 2 = /dev/ttyS2, 3 = /dev/ttyS10, 4 = /dev/ttyUSB0, "
               "5 = /dev/ttyUSB1, 6 = /dev/ttyACM0, 7 = /dev/rfcomm0, 8 = /dev/ttyAMA2, 9 = /dev/ttyAMA10.");
+    // The console's entry says that Start refuses it; the port beside it is a port like any other.
+    EXPECT_EQ(platform::portEntryTooltip(2, resolver.present()),
+              "Port 2 opens /dev/ttyS2, the system console (Start refuses it)");
+    EXPECT_EQ(platform::portEntryTooltip(1, resolver.present()), "Port 1 opens /dev/ttyS0");
+    EXPECT_TRUE(resolver.isSystemConsole("/dev/ttyS2"));
 }
 
 TEST(SysfsPortResolver, LaptopWithOneUsbAdapterMakesItPortOne)

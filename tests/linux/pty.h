@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <stdlib.h>
 #include <string>
+#include <utility>
 #include <unistd.h>
 
 class PtyPair {
@@ -24,6 +25,30 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     const std::string& slavePath() const { return slavePath_; }
+    // The lock files other serial programs look for, written out here, not
+    // asked of the code under test: Qt's is named after the path below /dev
+    // ('/' made '_'), minicom's and picocom's after the base name.
+    std::string qtLockFile() const { return "/var/lock/LCK..pts_" + number(); }
+    std::string uucpLockFile() const { return "/var/lock/LCK.." + number(); }
+
+    // Whether `text` holds `pattern`, in which "{pty}" stands for the slave's
+    // path, "{lock}" for its Qt lock file and '*' for any run of characters.
+    bool mentioned(const std::string& text, std::string pattern) const
+    {
+        using Key = std::pair<std::string, std::string>;
+        for (const auto& [key, value] : {Key {"{pty}", slavePath_}, Key {"{lock}", qtLockFile()}})
+            for (auto at = pattern.find(key); at != std::string::npos; at = pattern.find(key, at + value.size()))
+                pattern.replace(at, key.size(), value);
+        std::size_t from = 0;
+        for (std::size_t start = 0;;) {
+            const auto star = pattern.find('*', start);
+            const auto at = text.find(pattern.substr(start, star - start), from);
+            if (at == std::string::npos) return false;
+            if (star == std::string::npos) return true;
+            from = at + (star - start);
+            start = star + 1;
+        }
+    }
     // The master answers termios requests with the slave's termios.
     int masterFd() const { return master_; }
     void closeMaster()
@@ -33,6 +58,8 @@ public:
     }
 
 private:
+    std::string number() const { return slavePath_.substr(slavePath_.rfind('/') + 1); }
+
     int master_ = -1;
     std::string slavePath_;
 };

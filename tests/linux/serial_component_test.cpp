@@ -1,19 +1,23 @@
 // SPDX-License-Identifier: MIT
 #include "map_resolver.h"
 #include "console/untrapped_error.h"
+#include "injected_calls.h"
 #include "platform/linux/serial_component.h"
+#include "processes.h"
 #include "pty.h"
-
-#include "platform/linux/port_access.h"
 
 #include <gtest/gtest.h>
 
 #include <QLockFile>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -33,6 +37,23 @@ struct Rig {
     }
 };
 
+void start(SerialComponent& comm)
+{
+    comm.setCommPort(1);
+    comm.setPortOpen(true);
+}
+
+// Start, with the open() of a path of the rig's failing.
+template <typename Path>
+std::function<void(SerialComponent&, Rig&)> startFailing(Path path, int error)
+{
+    return [=](SerialComponent& comm, Rig& rig) {
+        injected.openPath = (rig.pty.*path)();
+        injected.openError = error;
+        start(comm);
+    };
+}
+
 TEST(SerialComponent, OpensClosesAndReopensAPseudoTerminal)
 {
     Rig rig;
@@ -45,6 +66,12 @@ TEST(SerialComponent, OpensClosesAndReopensAPseudoTerminal)
         comm.setPortOpen(false);
         EXPECT_FALSE(comm.portOpen());
         comm.setPortOpen(false); // closing a closed port does nothing
+        // Exclusive while open only: the slave outlives our close, and others' opens would fail.
+        int exclusive = -1;
+        const int slave = ::open(rig.pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+        EXPECT_EQ(::ioctl(slave, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << "left exclusive";
+        ::close(slave);
     }
 }
 
@@ -52,7 +79,7 @@ struct Refusal {
     const char* name;
     std::function<void(SerialComponent& comm, Rig& rig)> steps;
     int number;
-    std::string mustMention; // besides the port number; "{pty}" stands for the device
+    std::string mustMention; // besides the port number; see PtyPair::mentioned
     std::string port;        // the port number the text must name
     bool holdsPort;          // the refusal leaves open a port opened before it
 };
@@ -60,10 +87,8 @@ struct Refusal {
 TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
 {
     const Refusal refusals[] = {
-        {"second open", [](auto& c, auto&) { c.setCommPort(1); c.setPortOpen(true); c.setPortOpen(true); },
-         8005, "{pty}", "port 1", true},
-        {"CommPort while open", [](auto& c, auto&) { c.setCommPort(1); c.setPortOpen(true); c.setCommPort(1); },
-         8000, "{pty}", "port 1", true},
+        {"second open", [](auto& c, auto&) { start(c); c.setPortOpen(true); }, 8005, "{pty}", "port 1", true},
+        {"CommPort while open", [](auto& c, auto&) { start(c); c.setCommPort(1); }, 8000, "{pty}", "port 1", true},
         {"port number 0", [](auto& c, auto&) { c.setCommPort(0); }, 8002, "no device", "port number 0", false},
         {"negative port number", [](auto& c, auto&) { c.setCommPort(-32768); }, 8002, "no device",
          "port number -32768", false},
@@ -76,35 +101,49 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
         {"busy: held by another component",
          [](auto& c, auto& rig) {
              rig.otherProgram = std::make_unique<SerialComponent>(rig.resolver);
-             rig.otherProgram->setCommPort(1);
-             rig.otherProgram->setPortOpen(true);
-             c.setCommPort(1);
-             c.setPortOpen(true);
+             start(*rig.otherProgram);
+             start(c);
          },
          8010, "(pid " + std::to_string(::getpid()) + ")", "port 1", false},
-        {"DTR on a device without modem lines",
-         [](auto& c, auto&) { c.setCommPort(1); c.setPortOpen(true); c.setDTREnable(true); }, 8015, "{pty}",
+        {"the system console",
+         [](auto& c, auto& rig) { rig.resolver.consoles.insert(rig.pty.slavePath()); start(c); }, 8010,
+         "Port busy: port 1 ({pty}) is the system console", "port 1", false},
+        {"EACCES where the permissions allow it: confinement", startFailing(&PtyPair::slavePath, EACCES), 8014,
+         "Could not open port 1 ({pty}): Permission denied, although the device's permissions allow it: a security "
+         "policy (AppArmor, SELinux) or a sandbox (snap, Flatpak) confines this program.",
+         "port 1", false},
+        {"another open() error", startFailing(&PtyPair::slavePath, EIO), 8014,
+         "Could not open port 1 ({pty}): Input/output error.", "port 1", false},
+        {"the lock file cannot be made", startFailing(&PtyPair::qtLockFile, EROFS), 8014,
+         "Could not open port 1 ({pty}): creating the lock file {lock} failed: Read-only file system.", "port 1",
+         false},
+        {"termios refused", [](auto& c, auto&) { injected.tcsetattrError = EINVAL; start(c); }, 8014,
+         "Could not open port 1 ({pty}): setting it up failed: Invalid argument.", "port 1", false},
+        {"DTR on a device without modem lines", [](auto& c, auto&) { start(c); c.setDTREnable(true); }, 8015, "{pty}",
          "port 1", true},
+        {"DTR write refused on an open port",
+         [](auto& c, auto&) { start(c); injected.setDtrError = EPERM; c.setDTREnable(true); }, 8016,
+         "Could not set DTR on port 1 ({pty}): Operation not permitted. Was the device unplugged?", "port 1", true},
     };
     for (const auto& r : refusals) {
         Rig rig;
         SerialComponent comm(rig.resolver);
-        std::string mention = r.mustMention;
-        if (const auto at = mention.find("{pty}"); at != std::string::npos)
-            mention.replace(at, 5, rig.pty.slavePath());
         try {
             r.steps(comm, rig);
             ADD_FAILURE() << r.name << ": not refused";
         } catch (const console::UntrappedError& e) {
             EXPECT_EQ(e.number(), r.number) << r.name << ": " << e.description();
-            EXPECT_NE(e.description().find(mention), std::string::npos) << r.name << ": " << e.description();
+            EXPECT_TRUE(rig.pty.mentioned(e.description(), r.mustMention)) << r.name << ": " << e.description();
             EXPECT_NE(e.description().find(r.port), std::string::npos) << r.name << ": " << e.description();
         }
+        EXPECT_EQ(injected.openError + injected.tcsetattrError + injected.setDtrError, 0)
+            << r.name << ": the failure armed never came";
         // A refusal lets go of all it took; only a port that was open before
         // it stays open, until the component is told to let go.
         EXPECT_EQ(comm.portOpen(), r.holdsPort) << r.name;
         if (r.holdsPort) comm.release();
         rig.otherProgram.reset();
+        rig.resolver.consoles.clear();
         SerialComponent next(rig.resolver);
         next.setCommPort(1);
         EXPECT_NO_THROW(next.setPortOpen(true)) << r.name;
@@ -164,7 +203,9 @@ TEST(SerialComponent, LeavesThePortAtSpeedZeroAndOtherwiseAsFound)
             EXPECT_EQ(t.c_lflag, found.c_lflag);
             EXPECT_EQ(t.c_iflag, found.c_iflag);
             EXPECT_EQ(t.c_oflag, found.c_oflag);
-            EXPECT_EQ(t.c_cc[VMIN], found.c_cc[VMIN]);
+            constexpr tcflag_t kSpeedAndHangUp = CBAUD | CIBAUD | HUPCL;
+            EXPECT_EQ(t.c_cflag & ~kSpeedAndHangUp, found.c_cflag & ~kSpeedAndHangUp) << "the frame as found";
+            EXPECT_EQ(std::memcmp(t.c_cc, found.c_cc, sizeof t.c_cc), 0) << "the control characters as found";
         }
     }
 }
@@ -193,21 +234,27 @@ bool qtProgramGetsLock(const std::string& file)
 
 TEST(SerialComponent, HoldsTheLocksOtherSerialProgramsHonour)
 {
-    if (::access("/var/lock", W_OK) != 0) GTEST_SKIP() << "/var/lock is not writable here";
+    SKIP_UNLESS_ROOT();
     Rig rig;
-    const std::string device = rig.pty.slavePath();
     SerialComponent comm(rig.resolver);
-    comm.setCommPort(1);
-    comm.setPortOpen(true);
+    start(comm);
     struct Reader {
         const char* who;
         std::string file;
         std::function<bool(const std::string&)> seesUs;
     };
     const Reader readers[] = {
-        {"a QSerialPort program", platform::qtLockPath(device),
-         [](const std::string& f) { return !qtProgramGetsLock(f); }},
-        {"minicom or picocom", platform::uucpLockPath(device),
+        {"a QSerialPort program", rig.pty.qtLockFile(), [](const std::string& f) { return !qtProgramGetsLock(f); }},
+        // Qt takes a lock older than 30 s for stale whoever holds it, and
+        // removes it unless its holder keeps flock() on it, as we do.
+        {"a QSerialPort program, our lock 40 s old",
+         rig.pty.qtLockFile(),
+         [](const std::string& f) {
+             const timespec aged[] = {{::time(nullptr) - 40, 0}, {::time(nullptr) - 40, 0}};
+             return ::utimensat(AT_FDCWD, f.c_str(), aged, 0) == 0 && !qtProgramGetsLock(f)
+                    && firstLinePid(f) == ::getpid();
+         }},
+        {"minicom or picocom", rig.pty.uucpLockFile(),
          [](const std::string& f) { return firstLinePid(f) == ::getpid(); }},
     };
     for (const auto& r : readers) EXPECT_TRUE(r.seesUs(r.file)) << r.who << " does not see us in " << r.file;

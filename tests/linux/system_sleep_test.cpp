@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/time.h>
 
 namespace {
@@ -13,7 +14,9 @@ void ignoreAlarm(int) {}
 
 // Only the lower bound is asserted: a shared machine may wake us late, but a
 // wait shorter than asked is a fault at any load. A signal in the middle of
-// the wait (here SIGALRM, without SA_RESTART) must not shorten it either.
+// the wait (here SIGALRM, without SA_RESTART) must not shorten it either. A
+// wait of 0 ms must not block at all: the thread gives up the processor of
+// its own accord (a voluntary context switch) only when it sleeps.
 TEST(SystemSleep, NeverWakesBeforeTheTimeAsked)
 {
     struct Case {
@@ -30,10 +33,16 @@ TEST(SystemSleep, NeverWakesBeforeTheTimeAsked)
         itimerval timer {};
         timer.it_value.tv_usec = c.signalAfterMs * 1000;
         setitimer(ITIMER_REAL, &timer, nullptr);
+        rusage threadBefore {}, threadAfter {};
+        getrusage(RUSAGE_THREAD, &threadBefore);
         const auto before = std::chrono::steady_clock::now();
         sleep.sleep(c.ms);
         const auto slept = std::chrono::steady_clock::now() - before;
+        getrusage(RUSAGE_THREAD, &threadAfter);
         EXPECT_GE(slept, std::chrono::milliseconds(c.ms)) << c.ms << " ms, signal after " << c.signalAfterMs;
+        if (c.ms == 0) {
+            EXPECT_EQ(threadAfter.ru_nvcsw, threadBefore.ru_nvcsw) << "a wait of 0 ms blocked";
+        }
     }
     sigaction(SIGALRM, &previous, nullptr);
 }

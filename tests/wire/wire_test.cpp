@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -59,6 +60,28 @@ void secondInstance(const GuestRun& run)
     EXPECT_EQ(result(run, "first"), "0");
 }
 
+// A port something else uses is refused before anything reaches it: the
+// console (port 1, ttyS0), whose settings stay; a program holding ttyS1
+// without a lock, named, with no line write after its own open and its
+// settings as they were; another user's stale lock, with the fix, the line
+// untouched and the lock left.
+void portInUse(const GuestRun& run)
+{
+    for (const std::string who : {"console", "holder", "stale"}) EXPECT_EQ(result(run, who + "_status"), "1") << who;
+    expectReport(run, "console_report", "8010", {"port 1 (/dev/ttyS0) is the system console"});
+    EXPECT_EQ(result(run, "console_stty_after"), result(run, "console_stty_before"));
+    expectReport(run, "holder_report", "8010",
+                 {"port 2 (/dev/ttyS1) is held by sleep (pid " + result(run, "holder_pid") + ")"});
+    EXPECT_TRUE(run.trace.writesBetween(mark(run, 3), mark(run, 4)).empty()) << "the line was touched under its holder";
+    EXPECT_EQ(result(run, "holder_stty_after"), result(run, "holder_stty_before"));
+    expectReport(run, "stale_report", "8018",
+                 {"port 2 (/dev/ttyS1) is locked by /var/lock/LCK..ttyS1, left behind by user root: its process (pid "
+                      + result(run, "stale_pid") + ") has ended",
+                  "(sudo rm /var/lock/LCK..ttyS1)"});
+    EXPECT_TRUE(run.trace.writesBetween(mark(run, 5), mark(run, 6)).empty()) << "the line was touched";
+    EXPECT_EQ(result(run, "stale_lock_owner"), "root");
+}
+
 // An adapter unplugged while open, mid-pulse and idle: reported, let go,
 // and no busy loop meanwhile.
 void usbUnplug(const GuestRun& run)
@@ -91,6 +114,8 @@ void exitPaths(const GuestRun& run)
         {"error", 3, "1", "none", 0},
         {"term", 4, "143", "none", 1},  // the signal waits for the pulse
         {"kill", 5, "137", "stale", 0}, // cut short: the kernel drops the line
+        {"hup", 8, "129", "none", 1},
+        {"int", 9, "130", "none", 0},   // while the report is up
         {"last", 6, "0", "none", 0},
     };
     double from = 0;
@@ -152,6 +177,18 @@ void startLines(const wire::LineTrace& trace, const GuestRun& run)
     EXPECT_EQ(result(run, "read_status"), "124") << "the read did not wait for data";
 }
 
+// Speed 0 lasts until replug: at 0 an open that sets no speed raises
+// nothing; after the adapter is plugged in again the same open raises both.
+void speedZeroUntilReplug(const GuestRun& run)
+{
+    EXPECT_EQ(result(run, "replug_speed_before"), "0");
+    for (const auto& w : run.usbTrace.writesBetween(mark(run, 12), mark(run, 13)))
+        EXPECT_FALSE(w.dtr() || w.rts()) << "a plain open at speed 0 raised a line";
+    const auto replugged = run.usbTrace.writesBetween(mark(run, 14), mark(run, 15));
+    EXPECT_TRUE(std::any_of(replugged.begin(), replugged.end(), [](const auto& w) { return w.dtr() && w.rts(); }))
+        << "a plain open after replug raised neither line";
+}
+
 // The Windows build: every COM port it could reach is one the prefix pins.
 void pinned(const GuestRun& run) { EXPECT_EQ(result(run, "ports"), "ok") << result(run, "port_map"); }
 
@@ -176,7 +213,12 @@ const Scenario kScenarios[] = {
     {"usb_unplug", false, usbUnplug},
     {"exit_paths", false, exitPaths},
     {"start_lines", false, [](const GuestRun& run) { startLines(run.trace, run); }},
-    {"usb_start_lines", false, [](const GuestRun& run) { startLines(run.usbTrace, run); }},
+    {"usb_start_lines", false,
+     [](const GuestRun& run) {
+         startLines(run.usbTrace, run);
+         speedZeroUntilReplug(run);
+     }},
+    {"port_in_use", false, portInUse},
     {"wine_typical_use", true,
      [](const GuestRun& run) {
          pinned(run);

@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# wire: launches 6 waits 44
+# wire: launches 8 waits 59
 # Every way the program ends, one instance after another on the same port:
 # each next instance must open it at once, and the line must be down.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -48,6 +48,17 @@ open_instance kill
 begin_pulse
 kill -KILL "$PID"
 ended kill 5
+
+open_instance hup
+begin_pulse
+kill -HUP "$PID"
+ended hup 8
+
+open_instance int
+click start # already open: reported
+await_report
+kill -INT "$PID" # while the report is up
+ended int 9
 
 open_instance last
 click stop

@@ -4,7 +4,9 @@
 PROGRAM=$BUILD/dtr-pulse-out
 LAUNCH_TRIES=1 LAUNCH_LIMIT=120 EXIT_LIMIT=60
 
-program_run() { "$PROGRAM" & PID=$!; }
+# AS: a command that execs the rest as another user, where a scenario sets it.
+AS=()
+program_run() { "${AS[@]}" "$PROGRAM" & PID=$!; }
 program_failed() { gone "$PID"; }
 program_retry() { :; }
 take_focus() { focus "$1"; }

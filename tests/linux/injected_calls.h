@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// System calls a case can make fail, as the system fails them. This test
+// program defines open, tcsetattr, ioctl, flock and readdir itself: each
+// passes on to the C library's unless a case has armed it, and then fails
+// (or runs the case's hook) once. Zero means unarmed, so a call made before
+// this file's globals are built passes too.
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+struct InjectedCalls {
+    std::string openPath;   // open() of exactly this path fails with openError
+    int openError = 0;
+    int tcsetattrError = 0; // the next tcsetattr() fails with this
+    int setDtrError = 0;    // the next TIOCMBIS (raising DTR) fails with this
+    std::function<void()> beforeFlock; // runs inside the next flock(), before it locks
+    // The readdir() call, counted from 1, that fails as a directory read
+    // fails when its process has just ended; 0: none.
+    std::atomic<int> readdirFailsIn {0};
+};
+
+extern InjectedCalls injected;
