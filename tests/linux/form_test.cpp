@@ -4,11 +4,13 @@
 
 #include "console/console_window.h"
 #include "doubles.h"
+#include "form_cases.h"
 #include "map_resolver.h"
 #include "platform/linux/program.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -32,19 +34,14 @@ void postClick(QWidget* button)
                                                             Qt::NoModifier));
 }
 
-QStringList entries(const QComboBox& combo)
+form_cases::Texts entries(const QComboBox& combo)
 {
-    QStringList texts;
-    for (int i = 0; i < combo.count(); ++i) texts << combo.itemText(i);
+    form_cases::Texts texts;
+    for (int i = 0; i < combo.count(); ++i) texts.push_back(combo.itemText(i).toStdString());
     return texts;
 }
 
-QStringList oneToFifteen()
-{
-    QStringList texts;
-    for (int i = 1; i <= 15; ++i) texts << QString::number(i);
-    return texts;
-}
+QString qs(const char* text) { return QString::fromUtf8(text); }
 
 // The control of the form that holds the focus (the combo box for its edit field).
 QString focusedControl(const QWidget* form)
@@ -99,10 +96,10 @@ private slots:
         QFile maps(QStringLiteral("/proc/self/maps"));
         QVERIFY(maps.open(QIODevice::ReadOnly));
         QVERIFY2(!maps.readAll().contains("/imageformats/"), "an image-format plugin was loaded");
-        QCOMPARE(entries(*combo()), oneToFifteen());
+        QVERIFY(entries(*combo()) == form_cases::entries());
         QCOMPARE(combo()->currentIndex(), -1);
-        QCOMPARE(combo()->currentText(), QStringLiteral("Comm Port"));
-        QCOMPARE(focusedControl(form()), QStringLiteral("Command1"));
+        QCOMPARE(combo()->currentText(), qs(form_cases::kInitialText));
+        QCOMPARE(focusedControl(form()), qs(form_cases::kFirstFocus));
         QVERIFY(form()->control(QStringLiteral("MSComm1")) == nullptr); // hosted, not a widget
         QVERIFY(log.empty());
     }
@@ -111,10 +108,11 @@ private slots:
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<QStringList>("visits");
-        QTest::newRow("Tab") << int(Qt::Key_Tab)
-                             << QStringList {"Combo1", "Command2", "Command3", "Command1", "Combo1"};
-        QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab)
-                                   << QStringList {"Command3", "Command2", "Combo1", "Command1", "Command3"};
+        for (const auto& c : form_cases::kTabCases) {
+            QStringList visits;
+            for (const auto& name : c.visits) visits << QString::fromStdString(name);
+            QTest::newRow(c.name) << int(c.backwards ? Qt::Key_Backtab : Qt::Key_Tab) << visits;
+        }
     }
     void tabCycle()
     {
@@ -159,25 +157,28 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("onWindow");
         QTest::addColumn<QString>("text"); // what the edit field shows after
-        QTest::newRow("typing") << "7x" << 0 << "7x";
-        QTest::newRow("Enter after a number") << "12" << int(Qt::Key_Return) << "12";
-        QTest::newRow("Enter after a new text") << "COM3" << int(Qt::Key_Enter) << "COM3";
-        QTest::newRow("Esc in the edit field") << "" << int(Qt::Key_Escape) << "Comm Port";
+        using form_cases::Key;
+        for (const auto& c : form_cases::kInputCases) {
+            const int key = c.key == Key::Enter ? Qt::Key_Return : c.key == Key::Esc ? Qt::Key_Escape : 0;
+            QTest::newRow(c.name) << qs(c.typed) << key << (c.target == form_cases::Target::Window) << qs(c.text);
+        }
     }
     void inputThatRunsNothing()
     {
         QFETCH(QString, typed);
         QFETCH(int, key);
+        QFETCH(bool, onWindow);
         QFETCH(QString, text);
         startProgram();
         combo()->setFocus();
         combo()->lineEdit()->selectAll();
         if (!typed.isEmpty()) QTest::keyClicks(combo()->lineEdit(), typed);
-        if (key) QTest::keyClick(combo()->lineEdit(), Qt::Key(key));
+        if (key) QTest::keyClick(onWindow ? static_cast<QWidget*>(form()) : combo()->lineEdit(), Qt::Key(key));
         QTest::keyClick(form(), Qt::Key_Escape); // Esc on the window: no cancel button
         QCOMPARE(combo()->currentText(), text);
-        QCOMPARE(entries(*combo()), oneToFifteen());
+        QVERIFY(entries(*combo()) == form_cases::entries());
         QVERIFY(form()->isVisible());
         QVERIFY(log.empty());
     }
@@ -187,26 +188,16 @@ private slots:
         QTest::addColumn<QString>("listText");
         QTest::addColumn<QString>("button");
         QTest::addColumn<bool>("byKeyboard");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("Start with a picked entry") << "7" << "Command3" << false
-                                                  << QStringList {"CommPort=7", "PortOpen=true", "DTREnable=false"};
-        QTest::newRow("Start with the initial text") << "Comm Port" << "Command3" << false
-                                                    << QStringList {"CommPort=0", "PortOpen=true", "DTREnable=false"};
-        QTest::newRow("Start with typed text") << " 1 2, more" << "Command3" << false
-                                              << QStringList {"CommPort=12", "PortOpen=true", "DTREnable=false"};
-        QTest::newRow("Pulse Out") << "Comm Port" << "Command1" << false
-                                   << QStringList {"DTREnable=true", "Sleep=500", "DTREnable=false"};
-        QTest::newRow("Pulse Out by Space") << "Comm Port" << "Command1" << true
-                                            << QStringList {"DTREnable=true", "Sleep=500", "DTREnable=false"};
-        QTest::newRow("Stop and Close") << "Comm Port" << "Command2" << false
-                                        << QStringList {"PortOpen=false", "exit 0"};
+        QTest::addColumn<Log>("expected");
+        for (const auto& c : form_cases::kButtonCases)
+            QTest::newRow(c.name) << qs(c.listText) << qs(c.button) << c.bySpace << c.expected;
     }
     void eachButtonRunsItsCommandOnce()
     {
         QFETCH(QString, listText);
         QFETCH(QString, button);
         QFETCH(bool, byKeyboard);
-        QFETCH(QStringList, expected);
+        QFETCH(Log, expected);
         startProgram();
         const int index = combo()->findText(listText);
         if (index >= 0)
@@ -221,9 +212,7 @@ private slots:
             QTest::mouseClick(target, Qt::LeftButton);
         }
         QCoreApplication::processEvents();
-        QStringList got;
-        for (const auto& entry : log) got << QString::fromStdString(entry);
-        QCOMPARE(got, expected);
+        QCOMPARE(log, expected);
     }
 
     void clickDuringAPulseRunsAfterIt()
@@ -232,9 +221,7 @@ private slots:
         sleep->during = [this] { postClick(control("Command1")); };
         QTest::mouseClick(control("Command1"), Qt::LeftButton);
         QCoreApplication::processEvents();
-        const Log twoPulses {"DTREnable=true", "Sleep=500", "DTREnable=false",
-                             "DTREnable=true", "Sleep=500", "DTREnable=false"};
-        QCOMPARE(log, twoPulses);
+        QCOMPARE(log, form_cases::twoPulses());
     }
 
     void nothingRunsAfterStopAndClose()
@@ -244,7 +231,7 @@ private slots:
         postClick(control("Command3")); // already queued behind Stop and Close
         postClick(control("Command1"));
         QCoreApplication::processEvents();
-        QCOMPARE(log, (Log {"PortOpen=false", "exit 0"}));
+        QCOMPARE(log, form_cases::kNothingAfterStop);
         program->tearDown();
         QCOMPARE(log.back(), std::string("destroyed"));
     }
@@ -252,29 +239,35 @@ private slots:
     void failingCommandIsReportedAndEndsTheProgram()
     {
         startProgram(/*refuseWrite=*/1);
-        combo()->setEditText(QStringLiteral("3"));
+        combo()->setEditText(qs(form_cases::kRefusedListText));
         QTest::mouseClick(control("Command3"), Qt::LeftButton);
         QTest::mouseClick(control("Command1"), Qt::LeftButton); // after the end: runs nothing
-        QCOMPARE(log, (Log {"CommPort=3", "release", "report 8005", "exit 1"}));
+        QCOMPARE(log, form_cases::kRefusalLog);
         QCOMPARE(program->dispatch().exitStatus(), 1);
     }
 
-    void frameCloseRunsNoCommandAndReleasesThePort()
+    void frameCloseEndsTheLoopRunningNoCommand()
     {
-        startProgram();
-        combo()->setEditText(QStringLiteral("1"));
-        QTest::mouseClick(control("Command3"), Qt::LeftButton);
+        // The whole run, as the entry makes it: the loop ends when the last
+        // window has gone, and the component goes with the window.
         log.clear();
-        QVERIFY(form()->close());
-        QVERIFY(log.empty());
-        program->tearDown(); // what the entry does once the last window has gone
-        QCOMPARE(log, (Log {"destroyed"})); // the component goes with the window, and closes its port
+        sleep = std::make_unique<RecordingSleep>(log);
+        program = std::make_unique<platform::Program>(platform::ProgramParts {
+            resolver, std::make_unique<RecordingComponent>(log), *sleep, reporter.get(), {}});
+        QTimer::singleShot(0, [this] {
+            combo()->setEditText(QStringLiteral("1"));
+            QTest::mouseClick(control("Command3"), Qt::LeftButton);
+            log.push_back("started");
+            form()->close();
+        });
+        QCOMPARE(program->run(), 0);
+        QCOMPARE(log, (Log {"CommPort=1", "PortOpen=true", "DTREnable=false", "started", "destroyed"}));
         QVERIFY(!program->dispatch().ended());
     }
 
     void errorReportAfterTheWindowHasGone()
     {
-        // The real message box this time, closed as soon as it shows.
+        // The real message box this time: what it shows is read, then it is closed.
         log.clear();
         sleep = std::make_unique<RecordingSleep>(log);
         program = std::make_unique<platform::Program>(platform::ProgramParts {
@@ -282,11 +275,14 @@ private slots:
             [this](int status) { log.push_back("exit " + std::to_string(status)); }});
         program->start();
         program->tearDown();
-        QTimer::singleShot(0, [] {
-            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        QTimer::singleShot(0, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            log.push_back((box->windowTitle() + " | " + box->text()).toStdString());
+            box->close();
         });
         program->dispatch().run([] { throw console::UntrappedError(8017, "Device gone."); });
-        QCOMPARE(log.back(), std::string("exit 1"));
+        QCOMPARE(log, (Log {"destroyed", "DTR Pulse Out | Run-time error '8017':\n\nDevice gone.", "exit 1"}));
     }
 
     void entryTooltipsNameTheirDevices()
