@@ -16,7 +16,7 @@ bool noModemLines(int error) { return error == ENOTTY || error == EINVAL; }
 } // namespace
 
 SerialComponent::SerialComponent(const PortResolver& resolver)
-    : resolver_(resolver), port_([this](const std::string& reason) {
+    : SerialComponentBase(resolver), port_([this](const std::string& reason) {
           // Let the lock go at once too; the next command reports the loss.
           lostReason_ = reason;
           lock_.release();
@@ -41,58 +41,43 @@ void SerialComponent::throwDeviceGone(const std::string& reason)
     const std::string why = !lostReason_.empty() ? lostReason_ : !reason.empty() ? reason : "the device node is gone";
     const std::string device = device_;
     release();
-    throw commError(CommFault::DeviceGone, commPort_, device, why);
+    throw commError(CommFault::DeviceGone, commPort(), device, why);
 }
 
-void SerialComponent::setCommPort(std::int16_t port)
+void SerialComponent::checkUsable()
 {
-    if (portOpen()) throw commError(CommFault::PortOpenNow, commPort_, device_);
-    if (port < 1) throw commError(CommFault::InvalidPortNumber, port, {});
-    commPort_ = port;
-}
-
-void SerialComponent::setPortOpen(bool open)
-{
-    if (open)
-        this->open();
-    else
-        release();
-}
-
-void SerialComponent::setDTREnable(bool enable)
-{
-    dtrEnable_ = enable;
     if (!lostReason_.empty()) throwDeviceGone();
-    if (!port_.isOpen()) return;
+}
+
+void SerialComponent::writeDtr(bool enable)
+{
     const int error = port_.setDtr(enable);
     if (error == 0) return;
     // A hung-up descriptor answers EIO to every line write.
     if (error == EIO || deviceNodeGone()) throwDeviceGone(std::strerror(error));
-    if (noModemLines(error)) throw commError(CommFault::NoDtrLine, commPort_, device_);
-    throw commError(CommFault::LineFailed, commPort_, device_, std::strerror(error));
+    if (noModemLines(error)) throw commError(CommFault::NoDtrLine, commPort(), device_);
+    throw commError(CommFault::LineFailed, commPort(), device_, std::strerror(error));
 }
 
-void SerialComponent::open()
+void SerialComponent::openPort()
 {
-    if (!lostReason_.empty()) throwDeviceGone();
-    if (port_.isOpen()) throw commError(CommFault::AlreadyOpen, commPort_, device_);
     // Everything is decided and ready before open(): the device, whether
     // anything else uses it, the lock, the termios. The termios belongs to
     // the device, not to one open file, so an open over another user of the
     // port would rewrite that user's session; a refusal touches nothing.
-    const auto device = resolver_.deviceFor(commPort_);
-    if (!device) throw commError(CommFault::NoDevice, commPort_, {}, describePresentPorts(resolver_));
+    const auto device = resolver_.deviceFor(commPort());
+    if (!device) throw commError(CommFault::NoDevice, commPort(), {}, describePresentPorts(resolver_));
     if (::access(device->c_str(), F_OK) != 0)
-        throw commError(CommFault::DeviceMissing, commPort_, *device, describePresentPorts(resolver_));
-    if (resolver_.isSystemConsole(*device)) throw commError(CommFault::SystemConsole, commPort_, *device);
+        throw commError(CommFault::DeviceMissing, commPort(), *device, describePresentPorts(resolver_));
+    if (resolver_.isSystemConsole(*device)) throw commError(CommFault::SystemConsole, commPort(), *device);
     // Programs that keep no lock (a getty, screen, cat) are seen in /proc.
     if (const auto holder = openHolder(*device))
-        throw commError(CommFault::Busy, commPort_, *device, describeHolder(holder));
+        throw commError(CommFault::Busy, commPort(), *device, describeHolder(holder));
     switch (lock_.take(*device)) {
     case PortLock::Outcome::Taken: break;
-    case PortLock::Outcome::Held: throw commError(CommFault::Busy, commPort_, *device, describeHolder(lock_.holder()));
-    case PortLock::Outcome::StaleForeign: throw commError(CommFault::StaleLock, commPort_, *device, lock_.detail());
-    case PortLock::Outcome::Failed: throw commError(CommFault::OpenFailed, commPort_, *device, lock_.detail());
+    case PortLock::Outcome::Held: throw commError(CommFault::Busy, commPort(), *device, describeHolder(lock_.holder()));
+    case PortLock::Outcome::StaleForeign: throw commError(CommFault::StaleLock, commPort(), *device, lock_.detail());
+    case PortLock::Outcome::Failed: throw commError(CommFault::OpenFailed, commPort(), *device, lock_.detail());
     }
     const termios settings = commTermios(settings_);
 
@@ -102,20 +87,20 @@ void SerialComponent::open()
     // the next DTR write says it has no DTR line.
     if (result.linesError && !noModemLines(result.linesError)) {
         release();
-        throw commError(CommFault::OpenFailed, commPort_, *device,
+        throw commError(CommFault::OpenFailed, commPort(), *device,
                         std::string("setting its control lines failed: ") + std::strerror(result.linesError));
     }
     if (result.setupError) {
         release();
-        throw commError(CommFault::OpenFailed, commPort_, *device,
+        throw commError(CommFault::OpenFailed, commPort(), *device,
                         std::string("setting it up failed: ") + std::strerror(result.setupError));
     }
     device_ = *device;
-    if (!dtrEnable_) return;
+    if (!dtrEnable()) return;
     // A DTR level stored while closed is applied once the lines are down.
     if (const int error = port_.setDtr(true); error && !noModemLines(error)) {
         release();
-        throw commError(CommFault::OpenFailed, commPort_, *device,
+        throw commError(CommFault::OpenFailed, commPort(), *device,
                         std::string("setting its control lines failed: ") + std::strerror(error));
     }
 }
@@ -127,20 +112,20 @@ void SerialComponent::throwOpenFailure(const std::string& device, int error)
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        throw commError(CommFault::DeviceMissing, commPort_, device, describePresentPorts(resolver_));
+        throw commError(CommFault::DeviceMissing, commPort(), device, describePresentPorts(resolver_));
     case EBUSY: // an exclusive open (TIOCEXCL) by a program that keeps no lock file
-        throw commError(CommFault::Busy, commPort_, device, describeHolder(openHolder(device)));
+        throw commError(CommFault::Busy, commPort(), device, describeHolder(openHolder(device)));
     case EACCES:
     case EPERM:
-        if (accessDenied(device)) throw commError(CommFault::PermissionDenied, commPort_, device, accessAdvice(device));
+        if (accessDenied(device)) throw commError(CommFault::PermissionDenied, commPort(), device, accessAdvice(device));
         // Not the file's permissions, and a tty never answers EACCES for
         // another opener: a security module or a device cgroup refused it.
-        throw commError(CommFault::OpenFailed, commPort_, device,
+        throw commError(CommFault::OpenFailed, commPort(), device,
                         std::string(std::strerror(error))
                             + ", although the device's permissions allow it: a security policy (AppArmor, SELinux) "
                               "or a sandbox (snap, Flatpak) confines this program");
     default:
-        throw commError(CommFault::OpenFailed, commPort_, device, std::strerror(error));
+        throw commError(CommFault::OpenFailed, commPort(), device, std::strerror(error));
     }
 }
 

@@ -48,11 +48,9 @@ const char* escapeCall(DWORD function)
 
 SerialComponent::SerialComponent(const PortResolver& resolver) : SerialComponent(resolver, systemCommApi()) {}
 
-SerialComponent::SerialComponent(const PortResolver& resolver, CommApi& api) : resolver_(resolver), api_(api) {}
+SerialComponent::SerialComponent(const PortResolver& resolver, CommApi& api) : SerialComponentBase(resolver), api_(api) {}
 
 SerialComponent::~SerialComponent() { release(); }
-
-bool SerialComponent::portOpen() const { return handle_ != nullptr; }
 
 void SerialComponent::release() noexcept
 {
@@ -66,49 +64,31 @@ void SerialComponent::release() noexcept
     device_.clear();
 }
 
-void SerialComponent::setCommPort(std::int16_t port)
+void SerialComponent::writeDtr(bool enable)
 {
-    if (portOpen()) throw commError(CommFault::PortOpenNow, commPort_, device_);
-    if (port < 1) throw commError(CommFault::InvalidPortNumber, port, {});
-    commPort_ = port;
-}
-
-void SerialComponent::setPortOpen(bool open)
-{
-    if (open)
-        this->open();
-    else
-        release();
-}
-
-void SerialComponent::setDTREnable(bool enable)
-{
-    dtrEnable_ = enable;
-    if (!portOpen()) return;
     const DWORD function = enable ? SETDTR : CLRDTR;
     const DWORD error = api_.escapeCommFunction(handle_, function);
     if (error == 0) return;
-    const auto failure = commCallError(CommStage::DtrWrite, escapeCall(function), error, commPort_, device_, resolver_);
+    const auto failure = commCallError(CommStage::DtrWrite, escapeCall(function), error, commPort(), device_, resolver_);
     // A device that went away is let go before the error is reported.
     if (failure.number() == commErrorNumber(CommFault::DeviceGone)) release();
     throw failure;
 }
 
-void SerialComponent::open()
+void SerialComponent::openPort()
 {
-    if (portOpen()) throw commError(CommFault::AlreadyOpen, commPort_, device_);
-    const auto device = resolver_.deviceFor(commPort_);
-    if (!device) throw commError(CommFault::NoDevice, commPort_, {}, describePresentPorts(resolver_));
+    const auto device = resolver_.deviceFor(commPort());
+    if (!device) throw commError(CommFault::NoDevice, commPort(), {}, describePresentPorts(resolver_));
 
     HANDLE handle = INVALID_HANDLE_VALUE;
-    if (const DWORD error = api_.createFile(comDevicePath(commPort_), handle))
-        throw commCallError(CommStage::Open, "CreateFile", error, commPort_, *device, resolver_);
+    if (const DWORD error = api_.createFile(comDevicePath(commPort()), handle))
+        throw commCallError(CommStage::Open, "CreateFile", error, commPort(), *device, resolver_);
     // Drivers raise DTR and RTS as they open a port (Windows' serial driver
     // with the settings it kept, Wine's through the kernel's), and the lines
     // stay up through every call until they are set: so they are set first,
     // DTR before RTS. A driver may refuse them before it has its settings;
     // that is not an answer yet, the same writes after the settings decide.
-    const DWORD dtr = dtrEnable_ ? SETDTR : CLRDTR;
+    const DWORD dtr = dtrEnable() ? SETDTR : CLRDTR;
     const DWORD rts = settings_.rtsEnable ? SETRTS : CLRRTS;
     api_.escapeCommFunction(handle, dtr);
     api_.escapeCommFunction(handle, rts);
@@ -117,7 +97,7 @@ void SerialComponent::open()
     // A later step that fails lets the port go (lines lowered, handle
     // closed) before the error names the step.
     const auto refuse = [this](CommStage stage, const char* call, DWORD error) {
-        const auto failure = commCallError(stage, call, error, commPort_, device_, resolver_);
+        const auto failure = commCallError(stage, call, error, commPort(), device_, resolver_);
         release();
         return failure;
     };

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/common/hosted_component.h"
-#include "platform/common/port_resolver.h"
+#include "platform/common/serial_component_base.h"
 
-#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -27,9 +25,9 @@ struct CommSettings {
 
 // The serial communications component hosted on the window as MSComm1, on
 // the Win32 communications API. Holds the port number, the open state and
-// the DTR level. Refused writes throw console::UntrappedError (see
-// platform/common/comm_errors.h and comm_error_mapping.h).
-class SerialComponent : public HostedComponent {
+// the DTR level (the rules: platform/common/serial_component_base.h; the
+// errors: comm_error_mapping.h).
+class SerialComponent : public SerialComponentBase {
 public:
     explicit SerialComponent(const PortResolver& resolver);
     SerialComponent(const PortResolver& resolver, CommApi& api);
@@ -37,27 +35,18 @@ public:
     SerialComponent(const SerialComponent&) = delete;
     SerialComponent& operator=(const SerialComponent&) = delete;
 
-    void setCommPort(std::int16_t port) override;
-    void setPortOpen(bool open) override;
-    void setDTREnable(bool enable) override;
-
-    std::int16_t commPort() const { return commPort_; }
-    bool portOpen() const;
-    bool dtrEnable() const { return dtrEnable_; }
+    bool portOpen() const override { return handle_ != nullptr; }
     const CommSettings& settings() const { return settings_; }
 
     // Closes the port if open; never throws. For the error path.
     void release() noexcept override;
 
 private:
-    void open();
+    void openPort() override;
+    void writeDtr(bool enable) override;
 
-    const PortResolver& resolver_;
     CommApi& api_;
     CommSettings settings_;
-    std::int16_t commPort_ = 1;
-    bool dtrEnable_ = false;
-    std::string device_; // of the open port: "COM9"
     void* handle_ = nullptr; // the open port's HANDLE, or null
 };
 
