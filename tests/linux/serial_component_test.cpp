@@ -145,22 +145,16 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
         rig.otherProgram.reset();
         rig.resolver.consoles.clear();
         SerialComponent next(rig.resolver);
-        next.setCommPort(1);
-        EXPECT_NO_THROW(next.setPortOpen(true)) << r.name;
+        EXPECT_NO_THROW(start(next)) << r.name;
     }
 }
 
 TEST(SerialComponent, DestroyingItReleasesThePort)
 {
     Rig rig;
-    {
-        SerialComponent first(rig.resolver);
-        first.setCommPort(1);
-        first.setPortOpen(true);
-    }
+    start(*std::make_unique<SerialComponent>(rig.resolver)); // destroyed, open, at the statement's end
     SerialComponent second(rig.resolver);
-    second.setCommPort(1);
-    EXPECT_NO_THROW(second.setPortOpen(true));
+    EXPECT_NO_THROW(start(second));
 }
 
 // The speed stays 0 (B0) while open and after close: a later open then
@@ -174,47 +168,36 @@ TEST(SerialComponent, LeavesThePortAtSpeedZeroAndOtherwiseAsFound)
     ASSERT_EQ(::tcgetattr(rig.pty.masterFd(), &found), 0);
     ASSERT_NE(::cfgetospeed(&found), B0) << "a fresh pseudo-terminal has a speed";
     ASSERT_TRUE(found.c_lflag & ICANON) << "a fresh pseudo-terminal is canonical";
-    SerialComponent comm(rig.resolver);
-    comm.setCommPort(1);
-    struct Stage {
-        const char* name;
-        std::function<void()> step;
-        bool raw; // else as found
-    };
-    const Stage stages[] = {
-        {"while open", [&] { comm.setPortOpen(true); }, true},
-        {"after close", [&] { comm.setPortOpen(false); }, false},
-    };
-    for (const auto& stage : stages) {
-        SCOPED_TRACE(stage.name);
-        stage.step();
+    const auto settings = [&](const char* stage) {
         termios t {};
-        ASSERT_EQ(::tcgetattr(rig.pty.masterFd(), &t), 0);
-        EXPECT_EQ(::cfgetospeed(&t), B0);
-        EXPECT_EQ(::cfgetispeed(&t), B0);
-        EXPECT_TRUE(t.c_cflag & HUPCL) << "the kernel must drop the lines if we die";
-        if (stage.raw) {
-            EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
-            EXPECT_TRUE(t.c_cflag & CLOCAL) << "no waiting for carrier";
-            EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG)) << "not raw";
-            EXPECT_FALSE(t.c_iflag & (IXON | IXOFF | ICRNL)) << "not raw";
-            EXPECT_FALSE(t.c_oflag & OPOST) << "not raw";
-        } else {
-            EXPECT_EQ(t.c_lflag, found.c_lflag);
-            EXPECT_EQ(t.c_iflag, found.c_iflag);
-            EXPECT_EQ(t.c_oflag, found.c_oflag);
-            constexpr tcflag_t kSpeedAndHangUp = CBAUD | CIBAUD | HUPCL;
-            EXPECT_EQ(t.c_cflag & ~kSpeedAndHangUp, found.c_cflag & ~kSpeedAndHangUp) << "the frame as found";
-            EXPECT_EQ(std::memcmp(t.c_cc, found.c_cc, sizeof t.c_cc), 0) << "the control characters as found";
-        }
-    }
+        EXPECT_EQ(::tcgetattr(rig.pty.masterFd(), &t), 0) << stage;
+        EXPECT_EQ(::cfgetospeed(&t), B0) << stage;
+        EXPECT_EQ(::cfgetispeed(&t), B0) << stage;
+        EXPECT_TRUE(t.c_cflag & HUPCL) << stage << ": the kernel must drop the lines if we die";
+        return t;
+    };
+    SerialComponent comm(rig.resolver);
+    start(comm);
+    const termios open = settings("while open");
+    EXPECT_EQ(open.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+    EXPECT_TRUE(open.c_cflag & CLOCAL) << "no waiting for carrier";
+    EXPECT_FALSE(open.c_lflag & (ICANON | ECHO | ISIG)) << "not raw";
+    EXPECT_FALSE(open.c_iflag & (IXON | IXOFF | ICRNL)) << "not raw";
+    EXPECT_FALSE(open.c_oflag & OPOST) << "not raw";
+    comm.setPortOpen(false);
+    const termios closed = settings("after close");
+    EXPECT_EQ(closed.c_lflag, found.c_lflag);
+    EXPECT_EQ(closed.c_iflag, found.c_iflag);
+    EXPECT_EQ(closed.c_oflag, found.c_oflag);
+    constexpr tcflag_t kSpeedAndHangUp = CBAUD | CIBAUD | HUPCL;
+    EXPECT_EQ(closed.c_cflag & ~kSpeedAndHangUp, found.c_cflag & ~kSpeedAndHangUp) << "the frame as found";
+    EXPECT_EQ(std::memcmp(closed.c_cc, found.c_cc, sizeof closed.c_cc), 0) << "the control characters as found";
 }
 
 long firstLinePid(const std::string& file)
 {
-    std::ifstream in(file);
     std::string line;
-    std::getline(in, line);
+    std::getline(std::ifstream(file), line);
     return std::strtol(line.c_str(), nullptr, 10); // as minicom and picocom read it
 }
 
@@ -238,28 +221,17 @@ TEST(SerialComponent, HoldsTheLocksOtherSerialProgramsHonour)
     Rig rig;
     SerialComponent comm(rig.resolver);
     start(comm);
-    struct Reader {
-        const char* who;
-        std::string file;
-        std::function<bool(const std::string&)> seesUs;
-    };
-    const Reader readers[] = {
-        {"a QSerialPort program", rig.pty.qtLockFile(), [](const std::string& f) { return !qtProgramGetsLock(f); }},
-        // Qt takes a lock older than 30 s for stale whoever holds it, and
-        // removes it unless its holder keeps flock() on it, as we do.
-        {"a QSerialPort program, our lock 40 s old",
-         rig.pty.qtLockFile(),
-         [](const std::string& f) {
-             const timespec aged[] = {{::time(nullptr) - 40, 0}, {::time(nullptr) - 40, 0}};
-             return ::utimensat(AT_FDCWD, f.c_str(), aged, 0) == 0 && !qtProgramGetsLock(f)
-                    && firstLinePid(f) == ::getpid();
-         }},
-        {"minicom or picocom", rig.pty.uucpLockFile(),
-         [](const std::string& f) { return firstLinePid(f) == ::getpid(); }},
-    };
-    for (const auto& r : readers) EXPECT_TRUE(r.seesUs(r.file)) << r.who << " does not see us in " << r.file;
+    const std::string qt = rig.pty.qtLockFile(), uucp = rig.pty.uucpLockFile();
+    EXPECT_FALSE(qtProgramGetsLock(qt)) << "a QSerialPort program does not see us in " << qt;
+    // Qt takes a lock older than 30 s for stale whoever holds it, and
+    // removes it unless its holder keeps flock() on it, as we do.
+    const timespec aged[] = {{::time(nullptr) - 40, 0}, {::time(nullptr) - 40, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, qt.c_str(), aged, 0), 0);
+    EXPECT_FALSE(qtProgramGetsLock(qt)) << "a QSerialPort program takes our lock 40 s old";
+    EXPECT_EQ(firstLinePid(qt), ::getpid());
+    EXPECT_EQ(firstLinePid(uucp), ::getpid()) << "minicom or picocom do not see us in " << uucp;
     comm.setPortOpen(false);
-    for (const auto& r : readers) EXPECT_NE(::access(r.file.c_str(), F_OK), 0) << r.file << " left behind";
+    for (const auto& file : {qt, uucp}) EXPECT_NE(::access(file.c_str(), F_OK), 0) << file << " left behind";
 }
 
 } // namespace
