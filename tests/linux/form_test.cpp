@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The window on the offscreen platform: what the user sees first, the
-// keyboard, and each way a click, a failure or a close ends up.
+// keyboard, and where each click, failure or close ends.
 
 #include "console/console_window.h"
 #include "doubles.h"
@@ -18,10 +18,7 @@
 
 namespace {
 
-using testing_doubles::Log;
-using testing_doubles::RecordingComponent;
-using testing_doubles::RecordingReporter;
-using testing_doubles::RecordingSleep;
+using namespace testing_doubles;
 
 // Queues a click the way a window system does while the thread is blocked.
 void postClick(QWidget* button)
@@ -62,14 +59,21 @@ class FormTest : public QObject {
     std::unique_ptr<RecordingSleep> sleep;
     std::unique_ptr<platform::Program> program;
 
-    void startProgram(int refuseWrite = -1)
+    // realReport: the message box; realExit: the end of the event loop.
+    void makeProgram(int refuseWrite = -1, bool realReport = false, bool realExit = false)
     {
+        program.reset();
         log.clear();
         reporter = std::make_unique<RecordingReporter>(log);
         sleep = std::make_unique<RecordingSleep>(log);
-        program = std::make_unique<platform::Program>(platform::ProgramParts {
-            resolver, std::make_unique<RecordingComponent>(log, refuseWrite), *sleep, reporter.get(),
-            [this](int status) { log.push_back("exit " + std::to_string(status)); }});
+        std::function<void(int)> exit = [this](int status) { log.push_back("exit " + std::to_string(status)); };
+        program = std::make_unique<platform::Program>(
+            platform::ProgramParts {resolver, std::make_unique<RecordingComponent>(log, refuseWrite), *sleep,
+                                    realReport ? nullptr : reporter.get(), realExit ? nullptr : exit});
+    }
+    void startProgram(int refuseWrite = -1)
+    {
+        makeProgram(refuseWrite);
         program->start();
         QApplication::setActiveWindow(form());
         QVERIFY(QTest::qWaitForWindowExposed(form()));
@@ -80,12 +84,7 @@ class FormTest : public QObject {
 
 private slots:
     void initTestCase() { resolver.devices[1] = "/dev/ttyUSB0"; }
-    void cleanup()
-    {
-        program.reset();
-        sleep.reset();
-        reporter.reset();
-    }
+    void cleanup() { program.reset(); }
 
     void firstDisplay()
     {
@@ -250,10 +249,7 @@ private slots:
     {
         // The whole run, as the entry makes it: the loop ends when the last
         // window has gone, and the component goes with the window.
-        log.clear();
-        sleep = std::make_unique<RecordingSleep>(log);
-        program = std::make_unique<platform::Program>(platform::ProgramParts {
-            resolver, std::make_unique<RecordingComponent>(log), *sleep, reporter.get(), {}});
+        makeProgram(-1, false, /*realExit=*/true);
         QTimer::singleShot(0, [this] {
             combo()->setEditText(QStringLiteral("1"));
             QTest::mouseClick(control("Command3"), Qt::LeftButton);
@@ -267,12 +263,8 @@ private slots:
 
     void errorReportAfterTheWindowHasGone()
     {
-        // The real message box this time: what it shows is read, then it is closed.
-        log.clear();
-        sleep = std::make_unique<RecordingSleep>(log);
-        program = std::make_unique<platform::Program>(platform::ProgramParts {
-            resolver, std::make_unique<RecordingComponent>(log), *sleep, nullptr,
-            [this](int status) { log.push_back("exit " + std::to_string(status)); }});
+        // The real message box: what it shows is read, then it is closed.
+        makeProgram(-1, /*realReport=*/true);
         program->start();
         program->tearDown();
         QTimer::singleShot(0, [this] {
