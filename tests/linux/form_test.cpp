@@ -40,6 +40,14 @@ form_cases::Texts entries(const QComboBox& combo)
 
 QString qs(const char* text) { return QString::fromUtf8(text); }
 
+// A data row for each case of a shared table, named after it, holding its index.
+template <typename Case, std::size_t N>
+void caseRows(const Case (&cases)[N])
+{
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < N; ++i) QTest::newRow(cases[i].name) << int(i);
+}
+
 // The control of the form that holds the focus (the combo box for its edit field).
 QString focusedControl(const QWidget* form)
 {
@@ -103,24 +111,15 @@ private slots:
         QVERIFY(log.empty());
     }
 
-    void tabCycle_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QStringList>("visits");
-        for (const auto& c : form_cases::kTabCases) {
-            QStringList visits;
-            for (const auto& name : c.visits) visits << QString::fromStdString(name);
-            QTest::newRow(c.name) << int(c.backwards ? Qt::Key_Backtab : Qt::Key_Tab) << visits;
-        }
-    }
+    void tabCycle_data() { caseRows(form_cases::kTabCases); }
     void tabCycle()
     {
-        QFETCH(int, key);
-        QFETCH(QStringList, visits);
+        QFETCH(int, row);
+        const auto& c = form_cases::kTabCases[row];
         startProgram();
-        for (const QString& expected : visits) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-            QCOMPARE(focusedControl(form()), expected);
+        for (const std::string& expected : c.visits) {
+            QTest::keyClick(QApplication::focusWidget(), c.backwards ? Qt::Key_Backtab : Qt::Key_Tab);
+            QCOMPARE(focusedControl(form()), QString::fromStdString(expected));
         }
     }
 
@@ -152,66 +151,45 @@ private slots:
         }
     }
 
-    void inputThatRunsNothing_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("onWindow");
-        QTest::addColumn<QString>("text"); // what the edit field shows after
-        using form_cases::Key;
-        for (const auto& c : form_cases::kInputCases) {
-            const int key = c.key == Key::Enter ? Qt::Key_Return : c.key == Key::Esc ? Qt::Key_Escape : 0;
-            QTest::newRow(c.name) << qs(c.typed) << key << (c.target == form_cases::Target::Window) << qs(c.text);
-        }
-    }
+    void inputThatRunsNothing_data() { caseRows(form_cases::kInputCases); }
     void inputThatRunsNothing()
     {
-        QFETCH(QString, typed);
-        QFETCH(int, key);
-        QFETCH(bool, onWindow);
-        QFETCH(QString, text);
+        QFETCH(int, row);
+        const auto& c = form_cases::kInputCases[row];
         startProgram();
         combo()->setFocus();
         combo()->lineEdit()->selectAll();
-        if (!typed.isEmpty()) QTest::keyClicks(combo()->lineEdit(), typed);
-        if (key) QTest::keyClick(onWindow ? static_cast<QWidget*>(form()) : combo()->lineEdit(), Qt::Key(key));
+        QTest::keyClicks(combo()->lineEdit(), qs(c.typed));
+        QWidget* target = c.target == form_cases::Target::Window ? static_cast<QWidget*>(form()) : combo()->lineEdit();
+        if (c.key != form_cases::Key::None)
+            QTest::keyClick(target, c.key == form_cases::Key::Enter ? Qt::Key_Return : Qt::Key_Escape);
         QTest::keyClick(form(), Qt::Key_Escape); // Esc on the window: no cancel button
-        QCOMPARE(combo()->currentText(), text);
+        QCOMPARE(combo()->currentText(), qs(c.text));
         QVERIFY(entries(*combo()) == form_cases::entries());
         QVERIFY(form()->isVisible());
         QVERIFY(log.empty());
     }
 
-    void eachButtonRunsItsCommandOnce_data()
-    {
-        QTest::addColumn<QString>("listText");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<bool>("byKeyboard");
-        QTest::addColumn<Log>("expected");
-        for (const auto& c : form_cases::kButtonCases)
-            QTest::newRow(c.name) << qs(c.listText) << qs(c.button) << c.bySpace << c.expected;
-    }
+    void eachButtonRunsItsCommandOnce_data() { caseRows(form_cases::kButtonCases); }
     void eachButtonRunsItsCommandOnce()
     {
-        QFETCH(QString, listText);
-        QFETCH(QString, button);
-        QFETCH(bool, byKeyboard);
-        QFETCH(Log, expected);
+        QFETCH(int, row);
+        const auto& c = form_cases::kButtonCases[row];
         startProgram();
-        const int index = combo()->findText(listText);
+        const int index = combo()->findText(qs(c.listText));
         if (index >= 0)
             combo()->setCurrentIndex(index);
         else
-            combo()->setEditText(listText);
-        QWidget* target = control(button.toLatin1().constData());
-        if (byKeyboard) {
+            combo()->setEditText(qs(c.listText));
+        QWidget* target = control(c.button);
+        if (c.bySpace) {
             target->setFocus();
             QTest::keyClick(target, Qt::Key_Space);
         } else {
             QTest::mouseClick(target, Qt::LeftButton);
         }
         QCoreApplication::processEvents();
-        QCOMPARE(log, expected);
+        QCOMPARE(log, c.expected);
     }
 
     void clickDuringAPulseRunsAfterIt()
