@@ -79,51 +79,48 @@ struct Refusal {
     const char* name;
     std::function<void(SerialComponent& comm, Rig& rig)> steps;
     int number;
-    std::string mustMention; // besides the port number; see PtyPair::mentioned
-    std::string port;        // the port number the text must name
-    bool holdsPort;          // the refusal leaves open a port opened before it
+    std::string mustMention; // the port number and more; see PtyPair::mentioned
+    bool holdsPort = false;  // the refusal leaves open a port opened before it
 };
 
 TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
 {
     const Refusal refusals[] = {
-        {"second open", [](auto& c, auto&) { start(c); c.setPortOpen(true); }, 8005, "{pty}", "port 1", true},
-        {"CommPort while open", [](auto& c, auto&) { start(c); c.setCommPort(1); }, 8000, "{pty}", "port 1", true},
-        {"port number 0", [](auto& c, auto&) { c.setCommPort(0); }, 8002, "no device", "port number 0", false},
-        {"negative port number", [](auto& c, auto&) { c.setCommPort(-32768); }, 8002, "no device",
-         "port number -32768", false},
+        {"second open", [](auto& c, auto&) { start(c); c.setPortOpen(true); }, 8005, "port 1 ({pty})", true},
+        {"CommPort while open", [](auto& c, auto&) { start(c); c.setCommPort(1); }, 8000, "port 1 ({pty})", true},
+        {"port number 0", [](auto& c, auto&) { c.setCommPort(0); }, 8002, "port number 0 (no device)"},
+        {"negative port number", [](auto& c, auto&) { c.setCommPort(-32768); }, 8002,
+         "port number -32768 (no device)"},
         {"number with no device", [](auto& c, auto&) { c.setCommPort(9); c.setPortOpen(true); }, 8013,
-         "1 = {pty}", "port 9", false},
+         "port 9*1 = {pty}"},
         {"highest number, no device", [](auto& c, auto&) { c.setCommPort(32767); c.setPortOpen(true); }, 8013,
-         "Ports present now", "port 32767", false},
+         "port 32767*Ports present now"},
         {"device missing", [](auto& c, auto&) { c.setCommPort(2); c.setPortOpen(true); }, 8012,
-         "/dev/pts/999999", "port 2", false},
+         "port 2 (/dev/pts/999999)"},
         {"busy: held by another component",
          [](auto& c, auto& rig) {
              rig.otherProgram = std::make_unique<SerialComponent>(rig.resolver);
              start(*rig.otherProgram);
              start(c);
          },
-         8010, "(pid " + std::to_string(::getpid()) + ")", "port 1", false},
+         8010, "port 1 ({pty})*(pid " + std::to_string(::getpid()) + ")"},
         {"the system console",
          [](auto& c, auto& rig) { rig.resolver.consoles.insert(rig.pty.slavePath()); start(c); }, 8010,
-         "Port busy: port 1 ({pty}) is the system console", "port 1", false},
+         "Port busy: port 1 ({pty}) is the system console"},
         {"EACCES where the permissions allow it: confinement", startFailing(&PtyPair::slavePath, EACCES), 8014,
          "Could not open port 1 ({pty}): Permission denied, although the device's permissions allow it: a security "
-         "policy (AppArmor, SELinux) or a sandbox (snap, Flatpak) confines this program.",
-         "port 1", false},
+         "policy (AppArmor, SELinux) or a sandbox (snap, Flatpak) confines this program."},
         {"another open() error", startFailing(&PtyPair::slavePath, EIO), 8014,
-         "Could not open port 1 ({pty}): Input/output error.", "port 1", false},
+         "Could not open port 1 ({pty}): Input/output error."},
         {"the lock file cannot be made", startFailing(&PtyPair::qtLockFile, EROFS), 8014,
-         "Could not open port 1 ({pty}): creating the lock file {lock} failed: Read-only file system.", "port 1",
-         false},
+         "Could not open port 1 ({pty}): creating the lock file {lock} failed: Read-only file system."},
         {"termios refused", [](auto& c, auto&) { injected.tcsetattrError = EINVAL; start(c); }, 8014,
-         "Could not open port 1 ({pty}): setting it up failed: Invalid argument.", "port 1", false},
-        {"DTR on a device without modem lines", [](auto& c, auto&) { start(c); c.setDTREnable(true); }, 8015, "{pty}",
-         "port 1", true},
+         "Could not open port 1 ({pty}): setting it up failed: Invalid argument."},
+        {"DTR on a device without modem lines", [](auto& c, auto&) { start(c); c.setDTREnable(true); }, 8015,
+         "port 1 ({pty})", true},
         {"DTR write refused on an open port",
          [](auto& c, auto&) { start(c); injected.setDtrError = EPERM; c.setDTREnable(true); }, 8016,
-         "Could not set DTR on port 1 ({pty}): Operation not permitted. Was the device unplugged?", "port 1", true},
+         "Could not set DTR on port 1 ({pty}): Operation not permitted. Was the device unplugged?", true},
     };
     for (const auto& r : refusals) {
         Rig rig;
@@ -134,7 +131,6 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
         } catch (const console::UntrappedError& e) {
             EXPECT_EQ(e.number(), r.number) << r.name << ": " << e.description();
             EXPECT_TRUE(rig.pty.mentioned(e.description(), r.mustMention)) << r.name << ": " << e.description();
-            EXPECT_NE(e.description().find(r.port), std::string::npos) << r.name << ": " << e.description();
         }
         EXPECT_EQ(injected.openError + injected.tcsetattrError + injected.setDtrError, 0)
             << r.name << ": the failure armed never came";
