@@ -63,8 +63,8 @@ class FormTest : public QObject {
 
     Log log;
     MapResolver resolver;
-    std::unique_ptr<RecordingReporter> reporter;
-    std::unique_ptr<RecordingSleep> sleep;
+    RecordingReporter reporter {log};
+    RecordingSleep sleep {log};
     std::unique_ptr<platform::Program> program;
 
     // realReport: the message box; realExit: the end of the event loop.
@@ -72,12 +72,11 @@ class FormTest : public QObject {
     {
         program.reset();
         log.clear();
-        reporter = std::make_unique<RecordingReporter>(log);
-        sleep = std::make_unique<RecordingSleep>(log);
+        sleep.during = nullptr;
         std::function<void(int)> exit = [this](int status) { log.push_back("exit " + std::to_string(status)); };
         program = std::make_unique<platform::Program>(
-            platform::ProgramParts {resolver, std::make_unique<RecordingComponent>(log, refuseWrite), *sleep,
-                                    realReport ? nullptr : reporter.get(), realExit ? nullptr : exit});
+            platform::ProgramParts {resolver, std::make_unique<RecordingComponent>(log, refuseWrite), sleep,
+                                    realReport ? nullptr : &reporter, realExit ? nullptr : exit});
     }
     void startProgram(int refuseWrite = -1)
     {
@@ -195,7 +194,7 @@ private slots:
     void clickDuringAPulseRunsAfterIt()
     {
         startProgram();
-        sleep->during = [this] { postClick(control("Command1")); };
+        sleep.during = [this] { postClick(control("Command1")); };
         QTest::mouseClick(control("Command1"), Qt::LeftButton);
         QCoreApplication::processEvents();
         QCOMPARE(log, form_cases::twoPulses());
