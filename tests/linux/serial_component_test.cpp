@@ -153,10 +153,9 @@ TEST(SerialComponent, DestroyingItReleasesThePort)
     EXPECT_NO_THROW(start(second));
 }
 
-// The speed stays 0 (B0) while open and after close: a later open then
-// leaves DTR and RTS alone. While open the port is 8N1 raw with no flow
-// control; after close the rest is as it was found, so a program that sets
-// only its speed reads as before.
+// Speed 0 (B0) while open and after close: a later open leaves DTR and RTS
+// alone. Open: 8N1 raw, no flow control; closed: the rest as found, so a
+// program that sets only its speed reads as before.
 TEST(SerialComponent, LeavesThePortAtSpeedZeroAndOtherwiseAsFound)
 {
     Rig rig;

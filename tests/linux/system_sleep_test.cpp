@@ -13,11 +13,9 @@ namespace {
 
 void ignoreAlarm(int) {}
 
-// Only the lower bound is asserted: a shared machine may wake us late, but a
-// wait shorter than asked is a fault at any load. A signal in the middle of
-// the wait (here SIGALRM, without SA_RESTART) must not shorten it either. A
-// wait of 0 ms must not block at all: the thread gives up the processor of
-// its own accord (a voluntary context switch) only when it sleeps.
+// Only the lower bound: a busy machine may wake us late, but never early,
+// nor may a signal (SIGALRM, without SA_RESTART) shorten the wait. A wait of
+// 0 ms must not block: a voluntary context switch counts each time it does.
 TEST(SystemSleep, NeverWakesBeforeTheTimeAsked)
 {
     // The wait, and the SIGALRM in it (0: none), in ms.
