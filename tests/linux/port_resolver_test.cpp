@@ -18,6 +18,8 @@ struct Entry {
     std::string name;
     bool hasDevice = true; // a device link: hardware stands behind the tty
     std::optional<int> uartType = std::nullopt; // the 8250 ports' type file
+    // A device link that loops: stat fails with ELOOP, an error rather than "not there".
+    bool unreadable = false;
 };
 
 // A /sys/class/tty of our own.
@@ -35,17 +37,12 @@ public:
         for (const auto& e : entries) {
             const fs::path dir = root_ / "class" / e.name;
             fs::create_directories(dir);
-            if (e.hasDevice) fs::create_directory_symlink(root_ / "devices" / "platform", dir / "device");
+            if (e.unreadable)
+                fs::create_symlink(dir / "device", dir / "device");
+            else if (e.hasDevice)
+                fs::create_directory_symlink(root_ / "devices" / "platform", dir / "device");
             if (e.uartType) std::ofstream(dir / "type") << *e.uartType << "\n";
         }
-    }
-    // An entry whose device link cannot be followed (a loop): stat fails with
-    // ELOOP, an error rather than "not there".
-    void addUnreadable(const std::string& name)
-    {
-        const fs::path dir = root_ / "class" / name;
-        fs::create_directories(dir);
-        fs::create_symlink(dir / "device", dir / "device");
     }
     // The consoles the kernel writes to, as console/active lists them.
     void setConsoles(const std::string& names)
@@ -100,8 +97,7 @@ TEST(SysfsPortResolver, AnEntryItCannotReadIsSkippedAndTheScanGoesOn)
     FakeSysClassTty sys;
     std::vector<std::string> expected;
     for (int i = 0; i < 10; ++i) {
-        sys.add({{"ttyUSB" + std::to_string(i)}});
-        sys.addUnreadable("ttyBAD" + std::to_string(i));
+        sys.add({{"ttyUSB" + std::to_string(i)}, {.name = "ttyBAD" + std::to_string(i), .unreadable = true}});
         expected.push_back("ttyUSB" + std::to_string(i));
     }
     const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
