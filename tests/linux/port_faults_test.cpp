@@ -88,9 +88,10 @@ Outcome inChild(const std::function<void()>& steps, const std::function<bool()>&
     ::waitpid(child, &status, 0);
     Outcome outcome = *shared;
     ::munmap(memory, sizeof(Outcome));
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::snprintf(outcome.description, sizeof outcome.description, "child ended with status %d%s", status,
-                      WIFSIGNALED(status) ? " (signal; a hang?)" : "");
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return outcome;
+    outcome.number = -1;
+    std::snprintf(outcome.description, sizeof outcome.description, "child ended with status %d%s", status,
+                  WIFSIGNALED(status) ? " (signal; a hang?)" : "");
     return outcome;
 }
 
