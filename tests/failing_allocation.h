@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// While one of these lives, every allocation through operator new on this
-// thread fails with std::bad_alloc: memory is exhausted. Linked into a test
-// program, the replacement operator new is the program's.
+// While one of these lives, operator new on this thread fails with
+// std::bad_alloc, as when memory is exhausted (failing_allocation.cpp replaces it).
 class FailingAllocation {
 public:
     FailingAllocation();

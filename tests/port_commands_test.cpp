@@ -4,15 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 namespace {
 
-using testing_doubles::FixedListText;
-using testing_doubles::RecordingComponent;
-using testing_doubles::RecordingEnd;
-using testing_doubles::RecordingSleep;
-using testing_doubles::Log;
+using namespace testing_doubles;
 
 enum class Command { Start, PulseOut, StopAndClose };
 

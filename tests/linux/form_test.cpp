@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The window on the offscreen platform: what the user sees first, the
-// keyboard, and each way a click, a failure or a close ends up.
+// keyboard, and where each click, failure or close ends.
 
 #include "console/console_window.h"
 #include "doubles.h"
@@ -18,10 +18,7 @@
 
 namespace {
 
-using testing_doubles::Log;
-using testing_doubles::RecordingComponent;
-using testing_doubles::RecordingReporter;
-using testing_doubles::RecordingSleep;
+using namespace testing_doubles;
 
 // Queues a click the way a window system does while the thread is blocked.
 void postClick(QWidget* button)
@@ -43,6 +40,14 @@ form_cases::Texts entries(const QComboBox& combo)
 
 QString qs(const char* text) { return QString::fromUtf8(text); }
 
+// A data row for each case of a shared table, named after it, holding its index.
+template <typename Case, std::size_t N>
+void caseRows(const Case (&cases)[N])
+{
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < N; ++i) QTest::newRow(cases[i].name) << int(i);
+}
+
 // The control of the form that holds the focus (the combo box for its edit field).
 QString focusedControl(const QWidget* form)
 {
@@ -58,18 +63,24 @@ class FormTest : public QObject {
 
     Log log;
     MapResolver resolver;
-    std::unique_ptr<RecordingReporter> reporter;
-    std::unique_ptr<RecordingSleep> sleep;
+    RecordingReporter reporter {log};
+    RecordingSleep sleep {log};
     std::unique_ptr<platform::Program> program;
 
+    // realReport: the message box; realExit: the end of the event loop.
+    void makeProgram(int refuseWrite = -1, bool realReport = false, bool realExit = false)
+    {
+        program.reset();
+        log.clear();
+        sleep.during = nullptr;
+        std::function<void(int)> exit = [this](int status) { log.push_back("exit " + std::to_string(status)); };
+        program = std::make_unique<platform::Program>(
+            platform::ProgramParts {resolver, std::make_unique<RecordingComponent>(log, refuseWrite), sleep,
+                                    realReport ? nullptr : &reporter, realExit ? nullptr : exit});
+    }
     void startProgram(int refuseWrite = -1)
     {
-        log.clear();
-        reporter = std::make_unique<RecordingReporter>(log);
-        sleep = std::make_unique<RecordingSleep>(log);
-        program = std::make_unique<platform::Program>(platform::ProgramParts {
-            resolver, std::make_unique<RecordingComponent>(log, refuseWrite), *sleep, reporter.get(),
-            [this](int status) { log.push_back("exit " + std::to_string(status)); }});
+        makeProgram(refuseWrite);
         program->start();
         QApplication::setActiveWindow(form());
         QVERIFY(QTest::qWaitForWindowExposed(form()));
@@ -80,12 +91,7 @@ class FormTest : public QObject {
 
 private slots:
     void initTestCase() { resolver.devices[1] = "/dev/ttyUSB0"; }
-    void cleanup()
-    {
-        program.reset();
-        sleep.reset();
-        reporter.reset();
-    }
+    void cleanup() { program.reset(); }
 
     void firstDisplay()
     {
@@ -104,24 +110,15 @@ private slots:
         QVERIFY(log.empty());
     }
 
-    void tabCycle_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QStringList>("visits");
-        for (const auto& c : form_cases::kTabCases) {
-            QStringList visits;
-            for (const auto& name : c.visits) visits << QString::fromStdString(name);
-            QTest::newRow(c.name) << int(c.backwards ? Qt::Key_Backtab : Qt::Key_Tab) << visits;
-        }
-    }
+    void tabCycle_data() { caseRows(form_cases::kTabCases); }
     void tabCycle()
     {
-        QFETCH(int, key);
-        QFETCH(QStringList, visits);
+        QFETCH(int, row);
+        const auto& c = form_cases::kTabCases[row];
         startProgram();
-        for (const QString& expected : visits) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-            QCOMPARE(focusedControl(form()), expected);
+        for (const std::string& expected : c.visits) {
+            QTest::keyClick(QApplication::focusWidget(), c.backwards ? Qt::Key_Backtab : Qt::Key_Tab);
+            QCOMPARE(focusedControl(form()), QString::fromStdString(expected));
         }
     }
 
@@ -153,72 +150,51 @@ private slots:
         }
     }
 
-    void inputThatRunsNothing_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("onWindow");
-        QTest::addColumn<QString>("text"); // what the edit field shows after
-        using form_cases::Key;
-        for (const auto& c : form_cases::kInputCases) {
-            const int key = c.key == Key::Enter ? Qt::Key_Return : c.key == Key::Esc ? Qt::Key_Escape : 0;
-            QTest::newRow(c.name) << qs(c.typed) << key << (c.target == form_cases::Target::Window) << qs(c.text);
-        }
-    }
+    void inputThatRunsNothing_data() { caseRows(form_cases::kInputCases); }
     void inputThatRunsNothing()
     {
-        QFETCH(QString, typed);
-        QFETCH(int, key);
-        QFETCH(bool, onWindow);
-        QFETCH(QString, text);
+        QFETCH(int, row);
+        const auto& c = form_cases::kInputCases[row];
         startProgram();
         combo()->setFocus();
         combo()->lineEdit()->selectAll();
-        if (!typed.isEmpty()) QTest::keyClicks(combo()->lineEdit(), typed);
-        if (key) QTest::keyClick(onWindow ? static_cast<QWidget*>(form()) : combo()->lineEdit(), Qt::Key(key));
+        QTest::keyClicks(combo()->lineEdit(), qs(c.typed));
+        QWidget* target = c.target == form_cases::Target::Window ? static_cast<QWidget*>(form()) : combo()->lineEdit();
+        if (c.key != form_cases::Key::None)
+            QTest::keyClick(target, c.key == form_cases::Key::Enter ? Qt::Key_Return : Qt::Key_Escape);
         QTest::keyClick(form(), Qt::Key_Escape); // Esc on the window: no cancel button
-        QCOMPARE(combo()->currentText(), text);
+        QCOMPARE(combo()->currentText(), qs(c.text));
         QVERIFY(entries(*combo()) == form_cases::entries());
         QVERIFY(form()->isVisible());
         QVERIFY(log.empty());
     }
 
-    void eachButtonRunsItsCommandOnce_data()
-    {
-        QTest::addColumn<QString>("listText");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<bool>("byKeyboard");
-        QTest::addColumn<Log>("expected");
-        for (const auto& c : form_cases::kButtonCases)
-            QTest::newRow(c.name) << qs(c.listText) << qs(c.button) << c.bySpace << c.expected;
-    }
+    void eachButtonRunsItsCommandOnce_data() { caseRows(form_cases::kButtonCases); }
     void eachButtonRunsItsCommandOnce()
     {
-        QFETCH(QString, listText);
-        QFETCH(QString, button);
-        QFETCH(bool, byKeyboard);
-        QFETCH(Log, expected);
+        QFETCH(int, row);
+        const auto& c = form_cases::kButtonCases[row];
         startProgram();
-        const int index = combo()->findText(listText);
+        const int index = combo()->findText(qs(c.listText));
         if (index >= 0)
             combo()->setCurrentIndex(index);
         else
-            combo()->setEditText(listText);
-        QWidget* target = control(button.toLatin1().constData());
-        if (byKeyboard) {
+            combo()->setEditText(qs(c.listText));
+        QWidget* target = control(c.button);
+        if (c.bySpace) {
             target->setFocus();
             QTest::keyClick(target, Qt::Key_Space);
         } else {
             QTest::mouseClick(target, Qt::LeftButton);
         }
         QCoreApplication::processEvents();
-        QCOMPARE(log, expected);
+        QCOMPARE(log, c.expected);
     }
 
     void clickDuringAPulseRunsAfterIt()
     {
         startProgram();
-        sleep->during = [this] { postClick(control("Command1")); };
+        sleep.during = [this] { postClick(control("Command1")); };
         QTest::mouseClick(control("Command1"), Qt::LeftButton);
         QCoreApplication::processEvents();
         QCOMPARE(log, form_cases::twoPulses());
@@ -250,10 +226,7 @@ private slots:
     {
         // The whole run, as the entry makes it: the loop ends when the last
         // window has gone, and the component goes with the window.
-        log.clear();
-        sleep = std::make_unique<RecordingSleep>(log);
-        program = std::make_unique<platform::Program>(platform::ProgramParts {
-            resolver, std::make_unique<RecordingComponent>(log), *sleep, reporter.get(), {}});
+        makeProgram(-1, false, /*realExit=*/true);
         QTimer::singleShot(0, [this] {
             combo()->setEditText(QStringLiteral("1"));
             QTest::mouseClick(control("Command3"), Qt::LeftButton);
@@ -267,12 +240,8 @@ private slots:
 
     void errorReportAfterTheWindowHasGone()
     {
-        // The real message box this time: what it shows is read, then it is closed.
-        log.clear();
-        sleep = std::make_unique<RecordingSleep>(log);
-        program = std::make_unique<platform::Program>(platform::ProgramParts {
-            resolver, std::make_unique<RecordingComponent>(log), *sleep, nullptr,
-            [this](int status) { log.push_back("exit " + std::to_string(status)); }});
+        // The real message box: what it shows is read, then it is closed.
+        makeProgram(-1, /*realReport=*/true);
         program->start();
         program->tearDown();
         QTimer::singleShot(0, [this] {

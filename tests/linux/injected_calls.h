@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// System calls a case can make fail, as the system fails them. This test
-// program defines open, tcsetattr, ioctl, flock and readdir itself: each
-// passes on to the C library's unless a case has armed it, and then fails
-// (or runs the case's hook) once. Zero means unarmed, so a call made before
-// this file's globals are built passes too.
+// System calls a case can make fail, as the system fails them: this program's
+// own open, tcsetattr, ioctl, flock and readdir call the C library's unless
+// armed, and then fail (or run the hook) once. Zero is unarmed, so a call made
+// before this file's globals are built passes too.
 
 #include <atomic>
 #include <functional>

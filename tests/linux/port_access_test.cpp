@@ -48,9 +48,8 @@ TEST(LockFiles, EachFormThatProgramsWriteNamesItsProcess)
     }
 }
 
-// A process that ends during the scan makes a directory read fail; the scan
-// must carry on or stop, never throw (the user would see an internal error
-// instead of "busy").
+// A process that ends during the scan makes a directory read fail: the scan
+// carries on or stops, never throws (the user would see an internal error).
 TEST(OpenHolder, AReadThatFailsMidScanIsNoError)
 {
     PtyPair pty;

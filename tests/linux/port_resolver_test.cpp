@@ -14,8 +14,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A /sys/class/tty of our own: a device link where hardware stands behind
-// the tty, and a UART type for the 8250 ports.
+struct Entry {
+    std::string name;
+    bool hasDevice = true; // a device link: hardware stands behind the tty
+    std::optional<int> uartType = std::nullopt; // the 8250 ports' type file
+    // A device link that loops: stat fails with ELOOP, an error rather than "not there".
+    bool unreadable = false;
+};
+
+// A /sys/class/tty of our own.
 class FakeSysClassTty {
 public:
     FakeSysClassTty() : root_(fs::temp_directory_path() / ("sysfs-" + std::to_string(::getpid())))
@@ -25,20 +32,17 @@ public:
     }
     ~FakeSysClassTty() { fs::remove_all(root_); }
 
-    void add(const std::string& name, bool hasDevice, std::optional<int> uartType = std::nullopt)
+    void add(std::initializer_list<Entry> entries)
     {
-        const fs::path dir = root_ / "class" / name;
-        fs::create_directories(dir);
-        if (hasDevice) fs::create_directory_symlink(root_ / "devices" / "platform", dir / "device");
-        if (uartType) std::ofstream(dir / "type") << *uartType << "\n";
-    }
-    // An entry whose device link cannot be followed (a loop): stat fails with
-    // ELOOP, an error rather than "not there".
-    void addUnreadable(const std::string& name)
-    {
-        const fs::path dir = root_ / "class" / name;
-        fs::create_directories(dir);
-        fs::create_symlink(dir / "device", dir / "device");
+        for (const auto& e : entries) {
+            const fs::path dir = root_ / "class" / e.name;
+            fs::create_directories(dir);
+            if (e.unreadable)
+                fs::create_symlink(dir / "device", dir / "device");
+            else if (e.hasDevice)
+                fs::create_directory_symlink(root_ / "devices" / "platform", dir / "device");
+            if (e.uartType) std::ofstream(dir / "type") << *e.uartType << "\n";
+        }
     }
     // The consoles the kernel writes to, as console/active lists them.
     void setConsoles(const std::string& names)
@@ -54,20 +58,10 @@ private:
 TEST(SysfsPortResolver, NumbersThePortsPresentInTheirFamilyOrder)
 {
     FakeSysClassTty sys;
-    sys.add("ttyS0", true, 4);
-    sys.add("ttyS1", true, 0); // registered, no UART behind it
-    sys.add("ttyS2", true, 4);
-    sys.add("ttyS10", true, 4);
-    sys.add("ttyS3", true); // no type file: not a known UART either
-    sys.add("ttyUSB1", true);
-    sys.add("ttyUSB0", true);
-    sys.add("ttyACM0", true);
-    sys.add("ttyAMA10", true);
-    sys.add("ttyAMA2", true);
-    sys.add("rfcomm0", true);
-    sys.add("tty0", false);
-    sys.add("console", false);
-    sys.add("ptmx", false);
+    sys.add({{"ttyS0", true, 4}, {"ttyS1", true, 0} /* registered, no UART behind it */, {"ttyS2", true, 4},
+             {"ttyS10", true, 4}, {"ttyS3"} /* no type file: not a known UART either */, {"ttyUSB1"}, {"ttyUSB0"},
+             {"ttyACM0"}, {"ttyAMA10"}, {"ttyAMA2"}, {"rfcomm0"}, {"tty0", false}, {"console", false},
+             {"ptmx", false}});
     sys.setConsoles("tty0 ttyS2");
     const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
 
@@ -90,9 +84,7 @@ TEST(SysfsPortResolver, NumbersThePortsPresentInTheirFamilyOrder)
 TEST(SysfsPortResolver, LaptopWithOneUsbAdapterMakesItPortOne)
 {
     FakeSysClassTty sys;
-    sys.add("ttyS0", true, 0);
-    sys.add("ttyS1", true, 0);
-    sys.add("ttyUSB0", true);
+    sys.add({{"ttyS0", true, 0}, {"ttyS1", true, 0}, {"ttyUSB0"}});
     const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
     EXPECT_EQ(resolver.deviceFor(1), "/dev/ttyUSB0");
     EXPECT_EQ(resolver.deviceFor(2), std::nullopt);
@@ -105,8 +97,7 @@ TEST(SysfsPortResolver, AnEntryItCannotReadIsSkippedAndTheScanGoesOn)
     FakeSysClassTty sys;
     std::vector<std::string> expected;
     for (int i = 0; i < 10; ++i) {
-        sys.add("ttyUSB" + std::to_string(i), true);
-        sys.addUnreadable("ttyBAD" + std::to_string(i));
+        sys.add({{"ttyUSB" + std::to_string(i)}, {.name = "ttyBAD" + std::to_string(i), .unreadable = true}});
         expected.push_back("ttyUSB" + std::to_string(i));
     }
     const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");

@@ -5,6 +5,7 @@
 // test opens the slave by its path. Pseudo-terminals have no modem lines.
 
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <stdexcept>
 #include <stdlib.h>
 #include <string>
@@ -39,15 +40,12 @@ public:
         for (const auto& [key, value] : {Key {"{pty}", slavePath_}, Key {"{lock}", qtLockFile()}})
             for (auto at = pattern.find(key); at != std::string::npos; at = pattern.find(key, at + value.size()))
                 pattern.replace(at, key.size(), value);
-        std::size_t from = 0;
-        for (std::size_t start = 0;;) {
-            const auto star = pattern.find('*', start);
-            const auto at = text.find(pattern.substr(start, star - start), from);
-            if (at == std::string::npos) return false;
-            if (star == std::string::npos) return true;
-            from = at + (star - start);
-            start = star + 1;
+        std::string glob = "*"; // for fnmatch(3), with '?', '[' and '\\' taken as they stand
+        for (const char c : pattern) {
+            if (c == '?' || c == '[' || c == '\\') glob += '\\';
+            glob += c;
         }
+        return ::fnmatch((glob + '*').c_str(), text.c_str(), 0) == 0;
     }
     // The master answers termios requests with the slave's termios.
     int masterFd() const { return master_; }
