@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // What each system error becomes, by where it happened: the number the user
-// sees, and a text naming port and device and ending with the system's own
-// message. No device needed: the table is data.
+// sees, and a text naming port and device and ending with the system's own.
 
 #include "map_resolver.h"
 #include "refusal.h"

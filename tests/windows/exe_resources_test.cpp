@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// What the build puts into the program's .exe: the manifest (per-monitor DPI
-// awareness, common controls 6), the header's defences, the version from the
-// project's version, the icon at every size Windows asks for.
+// What the build puts into the program's .exe, read as a data file: manifest,
+// imports, the header's defences, version and icon.
 
 #include "platform/windows/text.h"
 
@@ -17,41 +16,36 @@
 
 namespace {
 
-struct Module {
-    HMODULE handle = LoadLibraryExW(platform::widen(DTR_PROGRAM_EXE).c_str(), nullptr,
-                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ~Module()
+class ProgramResources : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(module) << DTR_PROGRAM_EXE; }
+
+    std::string_view resource(LPCWSTR type, int id) const
     {
-        if (handle) FreeLibrary(handle);
+        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+        if (!found) return {};
+        return {static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found)};
     }
+    const IMAGE_NT_HEADERS& headers() const
+    {
+        return *reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    }
+    std::set<std::string> imports() const;
+
+    // Freed as the process ends.
+    static inline const HMODULE module = LoadLibraryExW(platform::widen(DTR_PROGRAM_EXE).c_str(), nullptr,
+                                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    // Mapped as an image (LOAD_LIBRARY_AS_IMAGE_RESOURCE), the module's base
+    // is its handle without the flag bits, and its headers start there.
+    static inline const BYTE* const base =
+        reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR {3});
 };
-
-std::string_view resource(HMODULE module, LPCWSTR type, int id)
-{
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
-    if (!found) return {};
-    return {static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found)};
-}
-
-// Mapped as an image (LOAD_LIBRARY_AS_IMAGE_RESOURCE), the module's base is
-// its handle without the flag bits, and its headers start there.
-const BYTE* imageBase(HMODULE module)
-{
-    return reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR {3});
-}
-
-const IMAGE_NT_HEADERS& imageHeaders(HMODULE module)
-{
-    const auto* base = imageBase(module);
-    return *reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-}
 
 // "kernel32.dll CloseHandle": every function the image imports, by name.
 // Addresses in the image are offsets from its base.
-std::set<std::string> importsOf(HMODULE module)
+std::set<std::string> ProgramResources::imports() const
 {
-    const auto* base = imageBase(module);
-    const auto& directory = imageHeaders(module).OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const auto& directory = headers().OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     std::set<std::string> imports;
     for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); dll->Name; ++dll) {
         std::string name = reinterpret_cast<const char*>(base + dll->Name);
@@ -69,11 +63,9 @@ std::set<std::string> importsOf(HMODULE module)
     return imports;
 }
 
-TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
+TEST_F(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
 {
-    const Module program;
-    ASSERT_TRUE(program.handle) << DTR_PROGRAM_EXE;
-    const std::string_view manifest = resource(program.handle, RT_MANIFEST, 1);
+    const std::string_view manifest = resource(RT_MANIFEST, 1);
     for (const char* fragment : {"<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
                                  "true/pm</dpiAware>", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
                                  "level=\"asInvoker\"", "name=\"DTRPulseOut\" version=\"" DTR_PROJECT_VERSION ".0\""})
@@ -85,23 +77,21 @@ TEST(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
     std::set<std::string> checked;
     for (std::string line; std::getline(listed, line);)
         if (!line.empty() && line.front() != '#') checked.insert(line);
-    const std::set<std::string> imports = importsOf(program.handle);
-    for (const auto& name : imports) EXPECT_TRUE(checked.contains(name)) << "a new import: " << name;
-    for (const auto& name : checked) EXPECT_TRUE(imports.contains(name)) << "no longer imported: " << name;
+    const std::set<std::string> imported = imports();
+    for (const auto& name : imported) EXPECT_TRUE(checked.contains(name)) << "a new import: " << name;
+    for (const auto& name : checked) EXPECT_TRUE(imported.contains(name)) << "no longer imported: " << name;
 }
 
 // The loader's defences: ASLR, with 64-bit entropy, and DEP. mingw-w64's ld
 // sets them by default (binutils 2.36 on); a link option can drop them.
-TEST(ProgramResources, HeaderAsksForAslrAndDep)
+TEST_F(ProgramResources, HeaderAsksForAslrAndDep)
 {
-    const Module program;
-    ASSERT_TRUE(program.handle);
     for (const WORD flag : {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA,
                             IMAGE_DLLCHARACTERISTICS_NX_COMPAT})
-        EXPECT_TRUE(imageHeaders(program.handle).OptionalHeader.DllCharacteristics & flag) << "0x" << std::hex << flag;
+        EXPECT_TRUE(headers().OptionalHeader.DllCharacteristics & flag) << "0x" << std::hex << flag;
 }
 
-TEST(ProgramResources, VersionIsTheProjectVersion)
+TEST_F(ProgramResources, VersionIsTheProjectVersion)
 {
     const std::wstring path = platform::widen(DTR_PROGRAM_EXE);
     std::string data(GetFileVersionInfoSizeW(path.c_str(), nullptr), '\0');
@@ -120,12 +110,10 @@ TEST(ProgramResources, VersionIsTheProjectVersion)
     EXPECT_EQ(std::wstring(product), L"DTR Pulse Out");
 }
 
-TEST(ProgramResources, IconHasEverySize)
+TEST_F(ProgramResources, IconHasEverySize)
 {
-    const Module program;
-    ASSERT_TRUE(program.handle);
     // GRPICONDIR: reserved, type, count; then 14-byte entries, width first (0 means 256).
-    const std::string_view group = resource(program.handle, RT_GROUP_ICON, 1);
+    const std::string_view group = resource(RT_GROUP_ICON, 1);
     ASSERT_GE(group.size(), 6u);
     const auto count = static_cast<unsigned char>(group[4]) | static_cast<unsigned char>(group[5]) << 8;
     ASSERT_EQ(group.size(), 6u + 14u * static_cast<unsigned>(count));

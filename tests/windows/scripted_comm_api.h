@@ -29,9 +29,7 @@ public:
     }
     DWORD setupComm(HANDLE, DWORD in, DWORD out) override
     {
-        std::ostringstream sizes;
-        sizes << ' ' << in << ' ' << out;
-        return call("SetupComm", sizes.str());
+        return call("SetupComm", ' ' + std::to_string(in) + ' ' + std::to_string(out));
     }
     DWORD getCommState(HANDLE, DCB& dcb) override
     {

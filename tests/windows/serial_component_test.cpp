@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The Windows serial component against scripted communications calls: the
-// order of its calls, and what it does with each failure a real device can
-// give (busy, unplugged, no DTR line), without any device.
+// The Windows serial component against scripted communications calls: their
+// order, and what it does with each failure a real device can give.
 
 #include "map_resolver.h"
 #include "refusal.h"
