@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -18,9 +19,7 @@ constexpr int kScenarioBegins = 255;
 std::string slurp(const std::filesystem::path& file)
 {
     std::ifstream in(file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::string scriptPath(const std::string& script)
@@ -51,8 +50,7 @@ std::vector<GuestRun> runInGuest(const std::vector<std::string>& scripts)
         return runs;
     }
     const std::string out = dir;
-    // The guest runs the program of the build this test belongs to (plain or
-    // sanitized), or of the build WIRE_BUILD_DIR names (to bench another one).
+    // The program of this test's build (plain or sanitized), or WIRE_BUILD_DIR's.
     const char* buildDir = std::getenv("WIRE_BUILD_DIR");
     std::string command = "WIRE_BUILD_DIR=" + std::string(buildDir && *buildDir ? buildDir : WIRE_BUILD_DIR)
                           + " bash " WIRE_SOURCE_DIR "/guest.sh " + out;

@@ -39,14 +39,6 @@ OpenLines openLines(const LineTrace& trace, const Window& window)
     return lines;
 }
 
-std::vector<double> glitches(const LineTrace& trace, const std::vector<Window>& windows)
-{
-    std::vector<double> us;
-    for (const auto& w : windows)
-        if (const auto lines = openLines(trace, w); lines.raised) us.push_back(lines.glitchUs);
-    return us;
-}
-
 double median(std::vector<double> values)
 {
     if (values.empty()) return 0;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// What the wire tests expect of a run, for both programs: its marks, pulses
-// that are whole and one after another, the report's number, and the
-// scenarios both programs play (typical use, a frame close, a number with
-// no device).
+// What the wire tests expect of a run, for both programs, and of the
+// scenarios both play.
 #pragma once
 
 #include "guest_run.h"
@@ -17,7 +15,7 @@ namespace wire {
 
 constexpr double kPulseUs = 500'000;
 
-// The time of the scenario's mark VALUE; a missing mark fails the test.
+// A missing mark or result fails the test.
 inline double mark(const GuestRun& run, int value)
 {
     const auto t = run.trace.markTime(value);
@@ -25,7 +23,6 @@ inline double mark(const GuestRun& run, int value)
     return t.value_or(0);
 }
 
-// A result the scenario recorded; a missing one fails the test.
 inline std::string result(const GuestRun& run, const std::string& key)
 {
     const auto found = run.results.find(key);
@@ -65,21 +62,19 @@ inline void expectTypicalUse(const GuestRun& run, std::size_t pulses)
     EXPECT_EQ(result(run, "status"), "0");
     const double before = mark(run, 1), started = mark(run, 2), pulsed = mark(run, 3), ended = mark(run, 4);
     EXPECT_LE(run.trace.writesBetween(0, before).size(), 1u) << "the launch reached ttyS1";
-    // Start: opened (the open itself may raise both lines briefly), then both held low.
+    // The open itself may raise both lines briefly.
     EXPECT_FALSE(run.trace.writesBetween(before, started).empty()) << "Start did not reach ttyS1";
     EXPECT_FALSE(run.trace.levelAt(started).dtr());
     EXPECT_FALSE(run.trace.levelAt(started).rts());
     expectFullPulses(run.trace.dtrPulses(started, pulsed), pulses);
     for (const auto& w : run.trace.writesBetween(started, ended)) EXPECT_FALSE(w.rts()) << "RTS rose";
-    // Stop and Close: the line dropped, nothing after.
     EXPECT_FALSE(run.trace.levelAt(pulsed).dtr());
     EXPECT_TRUE(run.trace.dtrPulses(pulsed, ended).empty());
     EXPECT_FALSE(run.trace.levelAt(ended).dtr());
 }
 
-// The frame's close control (marks: 1 the port open, 2 the close out, 3 the
-// program ended): no command runs, a pulse under way (PULSES 1) ends whole
-// after the close came in during it, and the lines are left down.
+// The frame's close (marks: 1 the port open, 2 the close out, 3 the program
+// ended): a pulse under way (PULSES 1) ends whole, and the lines are left down.
 inline void expectFrameClose(const GuestRun& run, std::size_t pulses)
 {
     EXPECT_EQ(result(run, "status"), "0");
@@ -94,8 +89,7 @@ inline void expectFrameClose(const GuestRun& run, std::size_t pulses)
     EXPECT_FALSE(run.trace.levelAt(closed).rts()) << "RTS left asserted";
 }
 
-// A number with no device (marks: 1 shown, 2 ended): the report says so,
-// and nothing reaches the line.
+// A number with no device (marks: 1 shown, 2 ended).
 inline void expectNoDevice(const GuestRun& run, const std::vector<std::string>& parts)
 {
     EXPECT_EQ(result(run, "status"), "1");
