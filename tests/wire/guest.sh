@@ -12,12 +12,10 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 # What SCRIPT declares, into LAUNCHES, WAITS, WINE (yes or no) and PINS:
-#   # wire: launches N waits M   program launches and waits for an event,
-#                                which size the time limit (lib.sh fails a
-#                                run that needs more)
+#   # wire: launches N waits M   program launches and waits for an event: the
+#                                time limit (lib.sh fails a run needing more)
 #   # wire: wine                 it runs the Windows build under Wine
-#   # wire: pin N TARGET         COMn of Wine's prefix opens TARGET (a device
-#                                path, or absent); pinned before Wine starts
+#   # wire: pin N TARGET         COMn opens TARGET (a device path, or absent)
 declared() {
   local line
   line=$(grep -m1 -E '^# wire: launches [0-9]+ waits [0-9]+$' "$1") || {
@@ -30,10 +28,9 @@ declared() {
   mapfile -t PINS < <(sed -n 's/^# wire: pin \([0-9][0-9]*\) \(absent\|\/[^ ]*\)$/\1 \2/p' "$1")
 }
 
-# Seconds for the boot (under 10 on a quiet machine), Wine's boot (20-120
-# under TCG), a launch (2-3; Wine's: two tries of a boot and a start) and a
-# wait (1-2): many times what a quiet machine needs, so a busy one passes
-# slowly instead of failing.
+# Seconds for the boot (under 10 on a quiet machine), Wine's boot (20-120),
+# a launch (2-3; Wine's: two tries of a boot and a start) and a wait (1-2):
+# many times a quiet machine's, so a busy one passes slowly instead of failing.
 readonly BOOT_S=120 WINE_BOOT_S=300 LAUNCH_S=60 WINE_LAUNCH_S=480 WAIT_S=20
 limit_for() {
   local total=$BOOT_S script launch wine=no
@@ -51,8 +48,7 @@ if [[ ${1:-} == --limit ]]; then shift; limit_for "$@"; exit; fi
 (($# >= 2)) || { echo "usage: guest.sh OUTDIR SCRIPT... | guest.sh --limit SCRIPT..." >&2; exit 2; }
 out=$(realpath "$1")
 shift
-scripts=()
-for script; do scripts+=("$(realpath "$script")"); done
+mapfile -t scripts < <(realpath "$@")
 limit=$(limit_for "${scripts[@]}")
 
 skip() { echo "wire: SKIP: $*" >&2; exit 77; }
@@ -91,7 +87,7 @@ accel="tcg -cpu max"
 # KVM only where the CPU itself shows it: a nested layer without vmx/svm boots far slower than TCG.
 if [[ -w /dev/kvm ]] && grep -qwE 'vmx|svm' /proc/cpuinfo; then accel="kvm -cpu host"; fi
 
-append= wine= wants_wine=no runs=
+append='' wine='' wants_wine=no runs=''
 declare -A pins=([2]=/dev/ttyS1) seen=() # COM2 is ttyS1 for every Wine scenario
 for script in "${scripts[@]}"; do
   declared "$script"
@@ -118,9 +114,8 @@ if [[ $wants_wine == yes ]]; then
   append=" clearcpuid=smap"
   prefix=/run/host$(realpath "$prefix")
   exe=${WIRE_WINDOWS_EXE:+/run/host$(realpath "$WIRE_WINDOWS_EXE")}
-  # The host's prefix under a scratch layer, as Wine writes to it. Any step
-  # failing ends the run: Wine on an empty WINEPREFIX would make a prefix of
-  # its own, whose COM1 is the guest's console.
+  # Any step failing ends the run: Wine on an empty WINEPREFIX would make a
+  # prefix of its own, whose COM1 is the guest's console.
   tools=$(realpath "$here/../../scripts")
   wine=$(cat <<WINE
 set -e
@@ -197,9 +192,7 @@ set -e
 grep -E "addr 0x2f[89a-f] " "$out/trace.full" >"$out/trace.log" 2>/dev/null || true
 grep -F ":usb_serial_handle_control " "$out/trace.full" >"$out/usb_trace.log" 2>/dev/null || true
 rm -f "$out/trace.full"
-if [[ $qemu -eq 124 || $qemu -eq 137 ]]; then
-  echo "wire: the guest outlived ${limit}s and was killed" >&2; exit 1
-fi
+((qemu != 124 && qemu != 137)) || { echo "wire: the guest outlived ${limit}s and was killed" >&2; exit 1; }
 if [[ ! -s $out/status ]]; then
   echo "wire: the guest ended without running the scenarios (qemu exit $qemu); console:" >&2
   tail -n 30 "$out/console.log" >&2 || true

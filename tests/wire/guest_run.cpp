@@ -60,13 +60,8 @@ std::vector<GuestRun> runInGuest(const std::vector<std::string>& scripts)
     const int harness = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     const std::string reason = slurp(out + "/harness.log");
 
-    LineTrace whole, usbWhole;
-    if (harness == 0) {
-        std::ifstream trace(out + "/trace.log");
-        whole = LineTrace::parse(trace);
-        std::ifstream usbTrace(out + "/usb_trace.log");
-        usbWhole = LineTrace::parseFtdi(usbTrace);
-    }
+    std::ifstream trace(out + "/trace.log"), usbTrace(out + "/usb_trace.log");
+    const LineTrace whole = LineTrace::parse(trace), usbWhole = LineTrace::parseFtdi(usbTrace);
     std::vector<double> begins;
     for (const auto& m : whole.marks)
         if (m.value == kScenarioBegins) begins.push_back(m.us);

@@ -28,14 +28,12 @@ OpenLines openLines(const LineTrace& trace, const Window& window)
     if (raise == writes.end()) return lines;
     lines.raised = true;
     const auto next = raise + 1;
-    if (next == writes.end()) {
-        lines.glitchUs = window.toUs - raise->us; // never lowered in the window
-        return lines;
+    if (next != writes.end()) {
+        lines.lowerNext = !next->dtr();
+        lines.rtsDownByNext = !next->rts() || (next + 1 != writes.end() && !(next + 1)->rts());
     }
-    lines.lowerNext = !next->dtr();
-    lines.rtsDownByNext = !next->rts() || (next + 1 != writes.end() && !(next + 1)->rts());
     const auto lowered = std::find_if(next, writes.end(), [](const McrWrite& w) { return !w.dtr(); });
-    lines.glitchUs = (lowered == writes.end() ? window.toUs : lowered->us) - raise->us;
+    lines.glitchUs = (lowered == writes.end() ? window.toUs : lowered->us) - raise->us; // toUs: never lowered
     return lines;
 }
 

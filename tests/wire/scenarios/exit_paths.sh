@@ -12,7 +12,6 @@ open_instance() {
   [[ $OPENED == yes ]] || fail "instance '$1': Start was refused"
 }
 
-# What the lock directory says about ttyS1 now: none, or the holder's state.
 lock_state() {
   local pid
   pid=$(head -n1 /run/lock/LCK..ttyS1 2>/dev/null | tr -d ' ') || true

@@ -15,8 +15,7 @@ CAPTION='^DTR Pulse Out$'
 declare -A AT=([field]="40 50" [arrow]="105 50" [start]="64 84" [pulse]="64 120" [stop]="64 160")
 DX=0 DY=0 # where the client area starts in the program's X window
 
-# A mark: a write of N (1-254; guest.sh writes 255 as each scenario begins)
-# to ttyS1's scratch register, which no line follows.
+# A mark: N (1-254; 255 begins a scenario) written to ttyS1's scratch register.
 mark() { printf "\\x$(printf %02x "$1")" | dd of=/dev/port bs=1 seek=$((0x2ff)) conv=notrunc status=none; }
 
 result() { echo "$1=$2" >>"$RESULTS"; }
@@ -29,8 +28,7 @@ log() { local up _; read -r up _ </proc/uptime; echo "[$up] $*" >&2; }
 
 fail() { log "wire: $*"; exit 1; }
 
-# A nap: a read that times out on a FIFO nobody writes to (held open
-# read-write, so the open itself does not wait for a writer).
+# A nap: a read timing out on a FIFO nobody writes to (read-write: no wait to open).
 mkfifo /run/wire-nap
 exec {NAP}<>/run/wire-nap
 rm /run/wire-nap
@@ -61,8 +59,6 @@ within() {
   log "$what"
 }
 
-# --- Looks
-
 # Whether PID has ended (a zombie counts: it has, and wait reads its status).
 gone() {
   local stat=
@@ -71,7 +67,6 @@ gone() {
   [[ $stat == Z* ]]
 }
 
-# The program (PID) still runs; else the scenario ends here, saying so.
 alive() { ! gone "$PID" || fail "$PROGRAM (pid $PID) ended"; }
 
 # Some process (PROCESSES: the pids to look at, default all) holds DEVICE open.
@@ -89,19 +84,18 @@ dtr_is() {
   if [[ $line == *DTR* ]]; then (($1)); else ((!$1)); fi
 }
 
-# CPU PID has used, in clock ticks (user + system), into TICKS.
+# CPU PID has used, in clock ticks (user + system), recorded under NAME.
 cpu_ticks() {
   local stat
   read -r stat <"/proc/$PID/stat"
   local fields=(${stat##*) }) # from field 3 on: utime is 14, stime 15
-  TICKS=$((fields[11] + fields[12]))
+  result "$1" $((fields[11] + fields[12]))
 }
 
 # --- What a user does, each waiting for what it brings about.
 
-# Starts an instance of the program; sets PID and WIN (its window), once the
-# window is viewable and has the focus. A program whose start can fail for
-# reasons of its host (Wine's) gets LAUNCH_TRIES tries.
+# Starts the program; sets PID and WIN once its window is viewable and has
+# the focus. A start can fail for reasons of its host (Wine's): LAUNCH_TRIES.
 launch() {
   local try
   LAUNCHES=$((LAUNCHES + 1))
@@ -125,10 +119,12 @@ launch() {
   take_focus "$WIN"
 }
 
-# Clicks a control (a name of AT) or at "X Y" in the client area.
+# Clicks a control (a name of AT) or at "X Y" in the client area, then runs
+# the xdotool COMMANDs that follow, if any, in the same process.
 click() {
   local at=(${AT[$1]:-$1})
-  xdotool mousemove --window "$WIN" $((at[0] + DX)) $((at[1] + DY)) click 1
+  shift
+  xdotool mousemove --window "$WIN" $((at[0] + DX)) $((at[1] + DY)) click 1 "$@"
 }
 key() { within "keys $* to window $WIN" 60 xdotool windowfocus --sync "$WIN" key "$@"; }
 
@@ -143,13 +139,9 @@ pick() {
   await "entry $1 picked, the list closed" 60 0.1 popup_gone
 }
 
-# Replaces the edit field's text by typing. Nothing outside shows that the
-# program has the text; it takes its input in order, so the next action's
-# own event comes after the text is in.
-type_port() {
-  local at=(${AT[field]})
-  xdotool mousemove --window "$WIN" $((at[0] + DX)) $((at[1] + DY)) click 1 key End shift+Home type --delay 50 "$1"
-}
+# Replaces the edit field's text. Nothing shows that the program has it, but
+# it takes its input in order: the next action's event comes after it.
+type_port() { click field key End shift+Home type --delay 50 "$1"; }
 
 # Start, until the program holds DEVICE with the lines lowered, or its error
 # report is up. Sets OPENED to yes or no.
@@ -165,9 +157,8 @@ start_done() {
   ((++LOOKS % 20 == 0)) && report_shown && OPENED=no
 }
 
-# A pulse under way: ACTION (default: a click on Pulse Out) runs in the
-# background while the program is watched, so a pulse cannot pass unseen
-# while a process starts or ends.
+# ACTION (default: a click on Pulse Out) runs in the background while the
+# program is watched, so a pulse cannot pass unseen while a process starts.
 begin_pulse() {
   if (($#)); then "$@" & else click pulse & fi
   await "a pulse begun" 60 0.01 pulse_begun
@@ -204,10 +195,8 @@ refused_start() { # PREFIX PORT MARK
   mark $(($3 + 1))
 }
 
-# The frame's close control: WM_DELETE_WINDOW, sent as a window manager
-# would. arm_close MARK starts the sender ahead (a process start here takes
-# most of a pulse); frame_close fires it, and it writes MARK once the close
-# is out.
+# The frame's close control: arm_close MARK starts wm_delete ahead (a process
+# start takes most of a pulse), frame_close fires it; it writes MARK once sent.
 arm_close() {
   mkfifo "$SCRATCH/close"
   "$BUILD/tests/wire/wm_delete" "$WIN" "$1" <>"$SCRATCH/close" & CLOSER=$! # read-write: no wait for a writer
@@ -223,8 +212,7 @@ wait_exit() {
   stamp exit
 }
 
-# The USB adapter behind ttyUSB0 pulled out or put back, as the kernel sees
-# a cable pulled: disconnected from its driver, the open tty hung up.
+# The adapter behind ttyUSB0 pulled out or put back, as a cable pull is seen.
 usb_device() { readlink -f /sys/class/tty/ttyUSB0/device/../..; } # port, interface, device
 unplug() { echo 0 >"$1/authorized"; }
 replug() { echo 1 >"$1/authorized"; }
@@ -234,9 +222,8 @@ await_device() {
   if (($2)); then await "$1 there" 60 0.1 test -e "$1"; else await "$1 gone" 60 0.1 test ! -e "$1"; fi
 }
 
-# A run that passed must have kept to its declared "# wire: launches N waits
-# M" (guest.sh sized the guest's time limit from it): else it fails here, so
-# the line grows with the scenario before the limit runs out one day.
+# A run that passed must have kept to the "# wire: launches N waits M" that
+# sized its time limit, so the line grows before the limit runs out one day.
 finish() {
   local status=$? launches=${WIRE_LAUNCHES:?guest.sh passes them} waits=${WIRE_WAITS:?}
   log "wire: $LAUNCHES launches and $WAITS waits; $0 allows $launches and $waits"

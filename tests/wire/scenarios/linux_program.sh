@@ -1,6 +1,5 @@
 # SPDX-License-Identifier: MIT
-# Sourced by lib.sh: its looks for the Linux program, as the kernel and X
-# show it.
+# Sourced by lib.sh: its looks for the Linux program, as the kernel and X show it.
 PROGRAM=$BUILD/dtr-pulse-out
 LAUNCH_TRIES=1 LAUNCH_LIMIT=120 EXIT_LIMIT=60
 
@@ -48,8 +47,7 @@ sleep_count() {
 }
 
 # Its main thread asleep in the event loop's poll: every input it had is
-# handled. It never sleeps there between a pulse and a click queued during
-# it (seen: running, or a moment in a futex), so this follows a pulse's end.
+# handled (never between a pulse and a click queued during it).
 idle() {
   local stat= wchan=
   read -r stat 2>/dev/null <"/proc/$PID/stat" || true
@@ -62,8 +60,7 @@ idle() {
 start_settled() { idle; }
 
 # Asleep in a pulse other than the last one seen (PULSE_SLEEP), which it
-# becomes: the count read on both sides of the look, so that it is this
-# sleep's. A pulse before any Start shows here too.
+# becomes: the count read on both sides of the look is this sleep's.
 pulse_begun() {
   local before
   if sleep_count && before=$SLEEP && asleep && sleep_count &&

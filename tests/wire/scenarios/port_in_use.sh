@@ -1,9 +1,7 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 3 waits 19
-# A port something else uses, refused with the line and the port's settings
-# as they were: port 1, ttyS0, the guest's console; ttyS1 held open by a
-# program that keeps no lock; another user's stale lock, met by the program
-# run as a member of dialout.
+# A port something else uses: the console (port 1, ttyS0); ttyS1 held by a
+# program that keeps no lock; another user's stale lock, met by a dialout user.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 result console_stty_before "$(stty -g -F /dev/ttyS0)"

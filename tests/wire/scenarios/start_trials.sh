@@ -11,8 +11,7 @@
 #  10 .. 11  the C pulser opens after us (a later open for it)
 #   8 .. 9   another program opens the port, sets its own speed and reads
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-# Three rounds prove the order of the writes; bench/wire_pulse runs ten of
-# each to compare the glitches' lengths.
+# Three rounds prove the order of the writes; bench/wire_pulse runs ten.
 TRIALS=${TRIALS:-3}
 
 # The program on port $2 (device $1): launch, Start, the port open.
@@ -29,8 +28,7 @@ program_trial() {
   wait_exit "status_$3" "$PID"
 }
 
-# The saved speed back to 9600 (stty fails its own check now and then; the
-# speed is set all the same).
+# The saved speed back to 9600 (stty fails its own check now and then, having set it).
 reset_speed() {
   stty -F "$1" 9600 || stty -F "$1" -a >&2
   [[ $(stty -F "$1" speed) == 9600 ]]

@@ -1,7 +1,6 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 2 waits 19
-# A USB serial adapter pulled out while its port is open: during a pulse,
-# and while the program sits idle between pulses.
+# The USB adapter pulled out while its port is open: mid-pulse, and idle.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 await_device /dev/ttyUSB0 1
 ADAPTER=$(usb_device)
@@ -31,11 +30,9 @@ await_device /dev/ttyUSB0 0
 # Idle, the program notices on its own: the hang-up wakes it and it lets go.
 await "the program let go of the unplugged adapter" 60 0.2 released /dev/ttyUSB0
 # CPU over two seconds idle with a dead device (the span is the measurement).
-cpu_ticks
-result cpu_idle "$TICKS"
+cpu_ticks cpu_idle
 nap 2
-cpu_ticks
-result cpu_idle_later "$TICKS"
+cpu_ticks cpu_idle_later
 click pulse
 read_report report_idle
 wait_exit status_idle "$PID"
