@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Prints the text of the X clipboard (CLIPBOARD selection, UTF-8): the error
-// report puts its text there on Ctrl+C, and this is how a scenario reads it.
-//   clipboard [SECONDS]
-// Waits up to SECONDS (default 10) for a client to own the clipboard: the
-// Ctrl+C before this may not have been handled yet.
+// clipboard [SECONDS]: prints the X clipboard's text (UTF-8), where the error
+// report puts it on Ctrl+C, waiting up to SECONDS (10) for an owner.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -20,45 +17,32 @@ int main(int argc, char** argv)
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     const Atom property = XInternAtom(display, "WIRE_CLIPBOARD", False);
     const std::time_t deadline = std::time(nullptr) + (argc > 1 ? std::atoi(argv[1]) : 10);
-    const auto nap = [] {
-        struct timespec tick {0, 10'000'000};
-        nanosleep(&tick, nullptr);
-    };
-
-    bool asked = false;
-    XEvent event {};
-    while (std::time(nullptr) < deadline) {
-        if (!asked) {
-            if (XGetSelectionOwner(display, clipboard) == None) {
-                nap();
-                continue;
-            }
+    const timespec tick {0, 10'000'000};
+    for (bool asked = false; std::time(nullptr) < deadline; nanosleep(&tick, nullptr)) {
+        if (!asked && XGetSelectionOwner(display, clipboard) != None) {
             XConvertSelection(display, clipboard, utf8, property, window, CurrentTime);
             XFlush(display);
             asked = true;
         }
-        if (!XPending(display)) {
-            nap();
-            continue;
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type != SelectionNotify) continue;
+            asked = event.xselection.property != None; // None: the owner had no text, so ask again
+            if (!asked) continue;
+            Atom type;
+            int format;
+            unsigned long items, left;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &type, &format, &items,
+                               &left, &data);
+            if (data) {
+                std::fwrite(data, 1, items, stdout);
+                XFree(data);
+            }
+            XCloseDisplay(display);
+            return 0;
         }
-        XNextEvent(display, &event);
-        if (event.type != SelectionNotify) continue;
-        if (event.xselection.property == None) { // the owner had no text: ask again
-            asked = false;
-            continue;
-        }
-        Atom type;
-        int format;
-        unsigned long items, left;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &type, &format, &items,
-                           &left, &data);
-        if (data) {
-            std::fwrite(data, 1, items, stdout);
-            XFree(data);
-        }
-        XCloseDisplay(display);
-        return 0;
     }
     XCloseDisplay(display);
     return 1;

@@ -1,56 +1,21 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Boots a throwaway Linux guest on QEMU with two emulated 16550 UARTs and an
-# emulated FTDI USB serial adapter, runs scenario scripts in it one after
-# another, and brings back each one's exit status and output, and a trace of
-# every write the guest made to the second UART's registers and of the
-# adapter's control requests.
-#
-#   guest.sh OUTDIR SCRIPT...     runs the SCRIPTs in this order in one guest
+# Runs SCRIPTs one after another in one throwaway QEMU guest (README: On the
+# wire), each as root in a session of its own in /tmp/out/NAME.
+#   guest.sh OUTDIR SCRIPT...     leaves NAME/{status,guest.log,results},
+#                                 trace.log and usb_trace.log in OUTDIR
 #   guest.sh --limit SCRIPT...    prints the time limit those SCRIPTs get
-#
-# A boot costs more than most scenarios (7-10 s under TCG), and so does
-# Wine's start, so scenarios that need no fresh guest share one: its Xvfb,
-# and Wine's server and desktop, started once before the first. Each SCRIPT
-# runs in a session of its own, whose processes are killed once it ends, and
-# leaves the ports as a program's close leaves them. Before each SCRIPT the
-# guest writes mark 255 (lib.sh's mark): the host splits the trace at these.
-#
-# Each SCRIPT says what it does in lines the guest reads (declared, below):
-#   # wire: launches N waits M   how many program launches and waits for an
-#                                event it makes, which size the guest's time
-#                                limit (lib.sh fails a run that needs more)
-#   # wire: wine                 it runs the Windows build under Wine
-#   # wire: pin N TARGET         COMn of Wine's prefix opens TARGET (a device
-#                                path, or absent: no COMn at all); pinned
-#                                before Wine starts, since a pin stops it
-#
-# The guest mounts the host's / read-only (so the host's build of the
-# program, Qt and Xvfb run unchanged), with tmpfs on /tmp, /run, /root and
-# the like, and OUTDIR writable at /tmp/out; each SCRIPT runs as root in
-# /tmp/out/NAME (NAME: its file name without .sh). The first UART (ttyS0) is
-# the guest's console, logged to OUTDIR/console.log; the second (ttyS1, I/O
-# port 0x2f8) goes to a null backend, as does the adapter (ttyUSB0): nothing
-# on the host is touched.
-#
-# Wine scenarios need WIRE_WINE_PREFIX, a prefix made on the host by
-# scripts/wine-prefix create, which the guest lays read-only under a scratch
-# layer, with COM2 pinned to its ttyS1, the scenarios' own pins, and every
-# other COM port left as the prefix has it; WIRE_WINDOWS_EXE, if set, is passed on as a path the guest
-# can open.
-#
-# Leaves in OUTDIR: NAME/status (the SCRIPT's exit status), NAME/guest.log
-# (its output), NAME/results (its key=value lines), trace.log (QEMU's
-# memory_region_ops_write rows, microsecond stamps) and usb_trace.log (the
-# adapter's control requests). Exits 0 when the guest ran the SCRIPTs, 77
-# when no guest can boot here, and 1 when the guest failed or outlived its
-# limit (it is killed then).
+# Exits 77 when no guest can boot here, 1 when it failed or outlived its limit.
+# Wine scenarios need WIRE_WINE_PREFIX (scripts/wine-prefix create), laid
+# under a scratch layer; WIRE_WINDOWS_EXE is passed on.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-# What SCRIPT declares, into LAUNCHES, WAITS, WINE (yes or no) and PINS
-# ("N TARGET" each). The one reader of these lines: the time limits here and
-# in CMake, and the check of the budget in the guest, all come from it.
+# What SCRIPT declares, into LAUNCHES, WAITS, WINE (yes or no) and PINS:
+#   # wire: launches N waits M   program launches and waits for an event: the
+#                                time limit (lib.sh fails a run needing more)
+#   # wire: wine                 it runs the Windows build under Wine
+#   # wire: pin N TARGET         COMn opens TARGET (a device path, or absent)
 declared() {
   local line
   line=$(grep -m1 -E '^# wire: launches [0-9]+ waits [0-9]+$' "$1") || {
@@ -63,12 +28,9 @@ declared() {
   mapfile -t PINS < <(sed -n 's/^# wire: pin \([0-9][0-9]*\) \(absent\|\/[^ ]*\)$/\1 \2/p' "$1")
 }
 
-# Seconds for the boot, the modules and the adapter (under 10 on a quiet
-# machine), and Wine's boot where a scenario needs it (20-120 s under TCG);
-# then for each launch of the program (2-3; Wine's: two tries of a boot and
-# a start); then for each wait for an event and the processes around it
-# (under 1-2). Each many times what a quiet machine needs: a busy one passes
-# slowly instead of failing.
+# Seconds for the boot (under 10 on a quiet machine), Wine's boot (20-120),
+# a launch (2-3; Wine's: two tries of a boot and a start) and a wait (1-2):
+# many times a quiet machine's, so a busy one passes slowly instead of failing.
 readonly BOOT_S=120 WINE_BOOT_S=300 LAUNCH_S=60 WINE_LAUNCH_S=480 WAIT_S=20
 limit_for() {
   local total=$BOOT_S script launch wine=no
@@ -86,8 +48,7 @@ if [[ ${1:-} == --limit ]]; then shift; limit_for "$@"; exit; fi
 (($# >= 2)) || { echo "usage: guest.sh OUTDIR SCRIPT... | guest.sh --limit SCRIPT..." >&2; exit 2; }
 out=$(realpath "$1")
 shift
-scripts=()
-for script; do scripts+=("$(realpath "$script")"); done
+mapfile -t scripts < <(realpath "$@")
 limit=$(limit_for "${scripts[@]}")
 
 skip() { echo "wire: SKIP: $*" >&2; exit 77; }
@@ -109,15 +70,13 @@ if [[ ! -s $initrd ]]; then
   mkdir -p "$tree"/{bin,dev,proc,sys,newroot,modules}
   cp /bin/busybox "$tree/bin/busybox"
   for applet in sh mount umount insmod mkdir chroot poweroff cat sync sleep; do ln -s busybox "$tree/bin/$applet"; done
-  : >"$tree/modules.list"
   for module in "${modules[@]}"; do
     modprobe -S "$version" --show-depends "$module" | awk '$1 == "insmod" {print $2}'
   done | awk '!seen[$0]++' | while read -r ko; do
     cp "$ko" "$tree/modules/"
-    basename "$ko" >>"$tree/modules.list"
-  done
-  cp "$here/guest-init" "$tree/init"
-  chmod +x "$tree/init"
+    basename "$ko"
+  done >"$tree/modules.list"
+  install -m 755 "$here/guest-init" "$tree/init"
   (cd "$tree" && find . | cpio -o -H newc --quiet | gzip -1) >"$initrd.tmp"
   mv "$initrd.tmp" "$initrd"
   rm -rf "$tree"
@@ -128,18 +87,21 @@ accel="tcg -cpu max"
 # KVM only where the CPU itself shows it: a nested layer without vmx/svm boots far slower than TCG.
 if [[ -w /dev/kvm ]] && grep -qwE 'vmx|svm' /proc/cpuinfo; then accel="kvm -cpu host"; fi
 
-append=
-wine=
-wants_wine=no
-declare -A pins=([2]=/dev/ttyS1) # COM2 is ttyS1 for every Wine scenario
+append='' wine='' wants_wine=no runs=''
+declare -A pins=([2]=/dev/ttyS1) seen=() # COM2 is ttyS1 for every Wine scenario
 for script in "${scripts[@]}"; do
   declared "$script"
-  [[ $WINE == no ]] || wants_wine=yes
+  name=$(basename "$script" .sh) program=linux
+  [[ -z ${seen[$name]:-} ]] || { echo "wire: $name twice in one guest" >&2; exit 1; }
+  seen[$name]=1
+  rm -rf "${out:?}/$name"
+  [[ $WINE == no ]] || wants_wine=yes program=wine
   for pin in "${PINS[@]}"; do
     read -r n target <<<"$pin"
     [[ ${pins[$n]:-$target} == "$target" ]] || { echo "wire: COM$n pinned to two targets in one guest" >&2; exit 1; }
     pins[$n]=$target
   done
+  runs+="scenario $name $program $LAUNCHES $WAITS $(printf '%q' "$script")"$'\n'
 done
 if [[ $wants_wine == yes ]]; then
   [[ -x /usr/lib/wine/wine64 ]] || skip "wine64 is not installed"
@@ -152,8 +114,6 @@ if [[ $wants_wine == yes ]]; then
   append=" clearcpuid=smap"
   prefix=/run/host$(realpath "$prefix")
   exe=${WIRE_WINDOWS_EXE:+/run/host$(realpath "$WIRE_WINDOWS_EXE")}
-  # The host's prefix under a scratch layer: Wine writes its registry and
-  # dosdevices as it runs, and the host's copy stays as it was.
   # Any step failing ends the run: Wine on an empty WINEPREFIX would make a
   # prefix of its own, whose COM1 is the guest's console.
   tools=$(realpath "$here/../../scripts")
@@ -165,11 +125,9 @@ source $(printf %q "$tools/wine-env.sh") /run/wine/prefix
 $(for n in "${!pins[@]}"; do printf 'bash %q pin /run/wine/prefix %s %q\n' "$tools/wine-prefix" "$n" "${pins[$n]}"; done)
 export WIRE_WINDOWS_EXE=$(printf %q "$exe")
 set +e
-# Wine's server and services, once for every scenario: 20 s to 2 min
-# under TCG. A Wine process that lives as long as the guest (a cmd.exe
-# reading a pipe nobody writes to) keeps them up between scenarios, where
-# they would go with each scenario's last program: a program's start then
-# takes seconds.
+# Wine's server and services, once for every scenario: a cmd.exe reading a
+# pipe nobody writes to keeps them up between scenarios, which would
+# otherwise each pay a start of them.
 timeout $WINE_BOOT_S "\$WINE" wineboot
 log "Wine booted (status \$?)"
 mkfifo /run/wine-hold
@@ -185,8 +143,8 @@ cat >"$out/run.sh" <<RUN
 #!/bin/bash
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
 export WIRE_BUILD_DIR=$(printf '%q' "${WIRE_BUILD_DIR:-$here/../../build}")
-# A checkout or build under a directory the guest covers with scratch (/tmp,
-# /run, /root) comes back from the host's tree.
+# A checkout or build under the guest's scratch (/tmp, /run, /root) comes
+# back from the host's tree.
 for dir in $(printf '%q' "$(realpath "$here/../..")") "\$WIRE_BUILD_DIR"; do
   if [[ ! -e \$dir ]]; then mkdir -p "\$dir" && mount --bind "/run/host\$dir" "\$dir"; fi
 done
@@ -195,34 +153,22 @@ source $(printf '%q' "$(realpath "$here/../../scripts/xvfb.sh")")
 start_xvfb
 log "Xvfb up on \$DISPLAY"
 $wine
-# Mark 255 (lib.sh's mark): a scenario begins.
-begins() { printf '\\xff' | dd of=/dev/port bs=1 seek=\$((0x2ff)) conv=notrunc status=none; }
+# NAME PROGRAM LAUNCHES WAITS SCRIPT, after mark 255 (lib.sh's mark), in a
+# session of its own that is killed when it ends.
+scenario() {
+  printf '\\xff' | dd of=/dev/port bs=1 seek=\$((0x2ff)) conv=notrunc status=none
+  log "\$1 begins"
+  mkdir -p /tmp/out/\$1
+  cd /tmp/out/\$1
+  WIRE_OUT=/tmp/out/\$1 WIRE_PROGRAM=\$2 WIRE_LAUNCHES=\$3 WIRE_WAITS=\$4 setsid bash "\$5" >guest.log 2>&1 &
+  wait \$!
+  echo \$? >status
+  pkill -KILL -s \$! || true
+}
+$runs
 RUN
-declare -A seen=()
-for script in "${scripts[@]}"; do
-  declared "$script"
-  name=$(basename "$script" .sh)
-  [[ -z ${seen[$name]:-} ]] || { echo "wire: $name twice in one guest" >&2; exit 1; }
-  seen[$name]=1
-  rm -rf "${out:?}/$name"
-  program=linux
-  [[ $WINE == no ]] || program=wine
-  cat >>"$out/run.sh" <<RUN
-begins
-log "$name begins"
-mkdir -p /tmp/out/$name
-cd /tmp/out/$name
-WIRE_OUT=/tmp/out/$name WIRE_PROGRAM=$program WIRE_LAUNCHES=$LAUNCHES WIRE_WAITS=$WAITS \\
-  setsid bash $(printf '%q' "$script") >guest.log 2>&1 &
-wait \$!
-echo \$? >status
-pkill -KILL -s \$! || true
-RUN
-done
 
-# Every guest has a USB serial adapter: an FTDI FT232 on an xHCI
-# controller, the guest's /dev/ttyUSB0 (port 3 there). Its control requests
-# (SET_MODEM_CTRL among them) are traced too.
+# An FTDI FT232 on an xHCI controller: the guest's ttyUSB0 (port 3 there).
 usb=(-device qemu-xhci,id=xhci -chardev null,id=usbline
      -device usb-serial,id=adapter,chardev=usbline,bus=xhci.0,always-plugged=on
      -trace enable=usb_serial_handle_control)
@@ -246,9 +192,7 @@ set -e
 grep -E "addr 0x2f[89a-f] " "$out/trace.full" >"$out/trace.log" 2>/dev/null || true
 grep -F ":usb_serial_handle_control " "$out/trace.full" >"$out/usb_trace.log" 2>/dev/null || true
 rm -f "$out/trace.full"
-if [[ $qemu -eq 124 || $qemu -eq 137 ]]; then
-  echo "wire: the guest outlived ${limit}s and was killed" >&2; exit 1
-fi
+((qemu != 124 && qemu != 137)) || { echo "wire: the guest outlived ${limit}s and was killed" >&2; exit 1; }
 if [[ ! -s $out/status ]]; then
   echo "wire: the guest ended without running the scenarios (qemu exit $qemu); console:" >&2
   tail -n 30 "$out/console.log" >&2 || true

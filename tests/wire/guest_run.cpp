@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -18,9 +19,7 @@ constexpr int kScenarioBegins = 255;
 std::string slurp(const std::filesystem::path& file)
 {
     std::ifstream in(file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::string scriptPath(const std::string& script)
@@ -51,8 +50,7 @@ std::vector<GuestRun> runInGuest(const std::vector<std::string>& scripts)
         return runs;
     }
     const std::string out = dir;
-    // The guest runs the program of the build this test belongs to (plain or
-    // sanitized), or of the build WIRE_BUILD_DIR names (to bench another one).
+    // The program of this test's build (plain or sanitized), or WIRE_BUILD_DIR's.
     const char* buildDir = std::getenv("WIRE_BUILD_DIR");
     std::string command = "WIRE_BUILD_DIR=" + std::string(buildDir && *buildDir ? buildDir : WIRE_BUILD_DIR)
                           + " bash " WIRE_SOURCE_DIR "/guest.sh " + out;
@@ -62,13 +60,8 @@ std::vector<GuestRun> runInGuest(const std::vector<std::string>& scripts)
     const int harness = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     const std::string reason = slurp(out + "/harness.log");
 
-    LineTrace whole, usbWhole;
-    if (harness == 0) {
-        std::ifstream trace(out + "/trace.log");
-        whole = LineTrace::parse(trace);
-        std::ifstream usbTrace(out + "/usb_trace.log");
-        usbWhole = LineTrace::parseFtdi(usbTrace);
-    }
+    std::ifstream trace(out + "/trace.log"), usbTrace(out + "/usb_trace.log");
+    const LineTrace whole = LineTrace::parse(trace), usbWhole = LineTrace::parseFtdi(usbTrace);
     std::vector<double> begins;
     for (const auto& m : whole.marks)
         if (m.value == kScenarioBegins) begins.push_back(m.us);

@@ -22,16 +22,12 @@ struct GuestRun {
 };
 
 // `scripts`: paths, or names of tests/wire/scenarios, run one after another
-// in one guest; one GuestRun each, in the same order, holding the part of
-// the traces from its own start to the next one's. The guest's time limit is
-// the one guest.sh derives from the scripts' own lines "# wire: launches N
-// waits M".
+// in one guest; one GuestRun each, holding its own part of the traces.
 std::vector<GuestRun> runInGuest(const std::vector<std::string>& scripts);
 GuestRun runInGuest(const std::string& script);
 
-// A scenario's run, from the guest that runs the scenarios WIRE_GUEST lists
-// (comma-separated names), if it lists this one; that guest boots once, at
-// the first call. Otherwise a guest of its own.
+// A scenario's run, from the one guest for the scenarios WIRE_GUEST lists
+// (comma-separated) if it lists this one, else from a guest of its own.
 const GuestRun& scenarioRun(const std::string& name);
 
 } // namespace wire

@@ -9,12 +9,10 @@ namespace wire {
 LineTrace LineTrace::parse(std::istream& in, unsigned base)
 {
     LineTrace trace;
-    std::string line;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         // 28631@1796627058.058760:memory_region_ops_write cpu 0 mr 0x5581 addr 0x2fc value 0x8 size 1 name 'serial'
         unsigned long sec = 0, usec = 0, addr = 0, value = 0;
-        const auto at = line.find('@');
-        const auto a = line.find(" addr ");
+        const auto at = line.find('@'), a = line.find(" addr ");
         if (at == std::string::npos || a == std::string::npos) continue;
         if (std::sscanf(line.c_str() + at + 1, "%lu.%lu:", &sec, &usec) != 2) continue;
         if (std::sscanf(line.c_str() + a, " addr %lx value %lx", &addr, &value) != 2) continue;
@@ -33,11 +31,9 @@ LineTrace LineTrace::parseFtdi(std::istream& in)
     constexpr unsigned kSetModemCtrl = 0x4001;
     LineTrace trace;
     int level = 0;
-    std::string line;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         unsigned long sec = 0, usec = 0, request = 0, value = 0;
-        const auto at = line.find('@');
-        const auto c = line.find(" control ");
+        const auto at = line.find('@'), c = line.find(" control ");
         if (at == std::string::npos || c == std::string::npos) continue;
         if (std::sscanf(line.c_str() + at + 1, "%lu.%lu:", &sec, &usec) != 2) continue;
         if (std::sscanf(line.c_str() + c, " control %lx, value %lx", &request, &value) != 2) continue;

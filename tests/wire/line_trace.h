@@ -33,12 +33,10 @@ struct LineTrace {
     std::vector<Mark> marks;   // scratch register (base + 7): the scenario's marks
 
     static LineTrace parse(std::istream& in, unsigned base = 0x2f8);
-    // An FTDI adapter's line levels from QEMU's usb_serial_handle_control
-    // rows: each SET_MODEM_CTRL request becomes one write of DTR and RTS as
-    // they stand after it. No marks: those come from the UART's trace.
+    // An FTDI adapter's SET_MODEM_CTRL requests, each a write of DTR and RTS
+    // as they stand after it. No marks: those are in the UART's trace.
     static LineTrace parseFtdi(std::istream& in);
 
-    // When the scenario wrote mark `value`; nullopt if it never did.
     std::optional<double> markTime(int value) const;
     std::vector<McrWrite> writesBetween(double fromUs, double toUs) const;
     // DTR high intervals that begin in [fromUs, toUs); one still high at toUs ends there.

@@ -28,23 +28,13 @@ OpenLines openLines(const LineTrace& trace, const Window& window)
     if (raise == writes.end()) return lines;
     lines.raised = true;
     const auto next = raise + 1;
-    if (next == writes.end()) {
-        lines.glitchUs = window.toUs - raise->us; // never lowered in the window
-        return lines;
+    if (next != writes.end()) {
+        lines.lowerNext = !next->dtr();
+        lines.rtsDownByNext = !next->rts() || (next + 1 != writes.end() && !(next + 1)->rts());
     }
-    lines.lowerNext = !next->dtr();
-    lines.rtsDownByNext = !next->rts() || (next + 1 != writes.end() && !(next + 1)->rts());
     const auto lowered = std::find_if(next, writes.end(), [](const McrWrite& w) { return !w.dtr(); });
-    lines.glitchUs = (lowered == writes.end() ? window.toUs : lowered->us) - raise->us;
+    lines.glitchUs = (lowered == writes.end() ? window.toUs : lowered->us) - raise->us; // toUs: never lowered
     return lines;
-}
-
-std::vector<double> glitches(const LineTrace& trace, const std::vector<Window>& windows)
-{
-    std::vector<double> us;
-    for (const auto& w : windows)
-        if (const auto lines = openLines(trace, w); lines.raised) us.push_back(lines.glitchUs);
-    return us;
 }
 
 double median(std::vector<double> values)

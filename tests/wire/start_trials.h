@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// What DTR and RTS did while a port opened, read from the marks of
-// scenarios/start_trials.sh: the glitch an open makes, and whether the lines
-// came down by the very next write.
+// What DTR and RTS did while a port opened, between the marks of
+// scenarios/start_trials.sh.
 
 #include "line_trace.h"
 
@@ -11,7 +10,6 @@
 
 namespace wire {
 
-// The marks of start_trials.sh.
 enum StartTrialMark {
     kResetBegins = 1, kProgramBegins = 2, kProgramEnds = 3, kPulserBegins = 4, kPulserEnds = 5,
     kLaterStartBegins = 6, kLaterStartEnds = 7, kAfterUsBegins = 8, kAfterUsEnds = 9,
@@ -34,9 +32,6 @@ struct OpenLines {
 };
 
 OpenLines openLines(const LineTrace& trace, const Window& window);
-
-// The glitch of each window that raised DTR.
-std::vector<double> glitches(const LineTrace& trace, const std::vector<Window>& windows);
 
 double median(std::vector<double> values); // 0 for none
 

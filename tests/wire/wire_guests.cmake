@@ -1,23 +1,13 @@
 # SPDX-License-Identifier: MIT
-# A wire guest boots once and runs its scenarios one after another: a boot
-# costs more than most scenarios. One ctest test per guest runs those
-# scenarios' rows of wire_test.
-#
+# One ctest test per wire guest, which boots once for its scenarios' rows of wire_test.
 #   wire_guest_test(<name> BINARY <wire_test> SCENARIOS <name>...
 #                   [LABELS <label>...] [ENVIRONMENT <VAR=value>...] [PROPERTIES <property> <value>...])
-#
-# Its TIMEOUT covers the guest's time limit, which guest.sh derives from the
-# scenarios' own lines "# wire: launches N waits M", plus the host's part
-# (the initramfs, built once; reading the traces).
+# Its TIMEOUT: the guest's limit (guest.sh --limit) plus the host's part.
 function(wire_guest_test name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "BINARY" "SCENARIOS;LABELS;ENVIRONMENT;PROPERTIES")
   set(here ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
-  set(scripts)
-  set(rows)
-  foreach(scenario IN LISTS ARG_SCENARIOS)
-    list(APPEND scripts ${here}/scenarios/${scenario}.sh)
-    list(APPEND rows "Wire/Wire.Scenario/${scenario}")
-  endforeach()
+  list(TRANSFORM ARG_SCENARIOS REPLACE "(.+)" "${here}/scenarios/\\1.sh" OUTPUT_VARIABLE scripts)
+  list(TRANSFORM ARG_SCENARIOS PREPEND "Wire/Wire.Scenario/" OUTPUT_VARIABLE rows)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${here}/guest.sh ${scripts})
   execute_process(COMMAND bash ${here}/guest.sh --limit ${scripts}
                   OUTPUT_VARIABLE limit OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)

@@ -1,54 +1,124 @@
 // SPDX-License-Identifier: MIT
-// The real programs in a guest, under Xvfb, driven by mouse and keyboard,
-// against the kernel's 8250 driver on an emulated 16550 UART and the
-// ftdi_sio driver on an emulated FTDI adapter; the DTR and RTS lines read
-// from the emulated hardware's side. The Linux program, and the Windows
-// build under Wine where WIRE_WINDOWS_EXE names it.
-//
-// One row per scenario of scenarios/; ctest runs the rows of each guest
-// (WIRE_GUEST) together, so that the guest boots once for them.
+// The real programs in a QEMU guest, DTR and RTS read from the emulated
+// hardware's side: one row per scenario of scenarios/ (README: On the wire).
 
 #include "guest_run.h"
 #include "start_trials.h"
-#include "wire_expect.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
-using wire::GuestRun;
-using wire::expectFullPulses;
-using wire::expectReport;
-using wire::kPulseUs;
-using wire::mark;
-using wire::result;
+using namespace wire;
+
+constexpr double kPulseUs = 500'000;
+
+// A missing mark or result fails the test.
+double mark(const GuestRun& run, int value)
+{
+    const auto t = run.trace.markTime(value);
+    EXPECT_TRUE(t) << "mark " << value << " missing";
+    return t.value_or(0);
+}
+
+std::string result(const GuestRun& run, const std::string& key)
+{
+    const auto found = run.results.find(key);
+    EXPECT_NE(found, run.results.end()) << "no result '" << key << "'";
+    return found == run.results.end() ? std::string() : found->second;
+}
+
+void expectFullPulses(const std::vector<Pulse>& pulses, std::size_t count)
+{
+    ASSERT_EQ(pulses.size(), count);
+    for (std::size_t i = 0; i < pulses.size(); ++i) {
+        EXPECT_GE(pulses[i].widthUs(), kPulseUs) << "pulse " << i;
+        if (i) {
+            EXPECT_GT(pulses[i].riseUs, pulses[i - 1].fallUs) << "pulse " << i << " overlaps the one before";
+        }
+    }
+}
+
+// The report recorded under KEY gives error NUMBER and says each of PARTS.
+void expectReport(const GuestRun& run, const std::string& key, const std::string& number,
+                  const std::vector<std::string>& parts)
+{
+    const std::string text = result(run, key);
+    const std::string head = "Run-time error '";
+    const auto at = text.find(head);
+    ASSERT_NE(at, std::string::npos) << text;
+    const auto from = at + head.size(), to = text.find("':", from);
+    EXPECT_EQ(text.substr(from, to == std::string::npos ? 0 : to - from), number) << text;
+    for (const auto& part : parts) EXPECT_NE(text.find(part), std::string::npos) << "'" << part << "' in: " << text;
+}
+
+// Typical use, for both programs (marks: 1 shown, 2 started, 3 pulsed, 4
+// ended): Start lowers both lines, PULSES whole pulses, RTS never up, Stop
+// and Close leaves the line down.
+void expectTypicalUse(const GuestRun& run, std::size_t pulses)
+{
+    EXPECT_EQ(result(run, "status"), "0");
+    const double before = mark(run, 1), started = mark(run, 2), pulsed = mark(run, 3), ended = mark(run, 4);
+    EXPECT_LE(run.trace.writesBetween(0, before).size(), 1u) << "the launch reached ttyS1";
+    // The open itself may raise both lines briefly.
+    EXPECT_FALSE(run.trace.writesBetween(before, started).empty()) << "Start did not reach ttyS1";
+    EXPECT_FALSE(run.trace.levelAt(started).dtr());
+    EXPECT_FALSE(run.trace.levelAt(started).rts());
+    expectFullPulses(run.trace.dtrPulses(started, pulsed), pulses);
+    for (const auto& w : run.trace.writesBetween(started, ended)) EXPECT_FALSE(w.rts()) << "RTS rose";
+    EXPECT_FALSE(run.trace.levelAt(pulsed).dtr());
+    EXPECT_TRUE(run.trace.dtrPulses(pulsed, ended).empty());
+    EXPECT_FALSE(run.trace.levelAt(ended).dtr());
+}
+
+// The frame's close (marks: 1 the port open, 2 the close out, 3 the program
+// ended): a pulse under way (PULSES 1) ends whole, and the lines are left down.
+void expectFrameClose(const GuestRun& run, std::size_t pulses)
+{
+    EXPECT_EQ(result(run, "status"), "0");
+    const double open = mark(run, 1), sent = mark(run, 2), closed = mark(run, 3);
+    const auto seen = run.trace.dtrPulses(open, closed);
+    expectFullPulses(seen, pulses);
+    if (pulses && !seen.empty()) {
+        EXPECT_GT(sent, seen[0].riseUs) << "the close went out before the pulse";
+        EXPECT_LT(sent, seen[0].fallUs) << "the close went out after the pulse: not a close during a pulse";
+    }
+    EXPECT_FALSE(run.trace.levelAt(closed).dtr()) << "DTR left asserted";
+    EXPECT_FALSE(run.trace.levelAt(closed).rts()) << "RTS left asserted";
+}
+
+// A number with no device (marks: 1 shown, 2 ended).
+void expectNoDevice(const GuestRun& run, const std::vector<std::string>& parts)
+{
+    EXPECT_EQ(result(run, "status"), "1");
+    expectReport(run, "report", "8013", parts);
+    EXPECT_TRUE(run.trace.writesBetween(mark(run, 1), mark(run, 2)).empty());
+}
 
 void typicalUse(const GuestRun& run)
 {
     EXPECT_EQ(result(run, "uarts"), "ttyS0:4 ttyS1:4 ttyS2:0 ttyS3:0 ") << "port 2 is not ttyS1 here";
-    wire::expectTypicalUse(run, 3);
+    expectTypicalUse(run, 3);
 }
 
-// Pulse Out before any Start: nothing reaches the line.
 void pulseBeforeStart(const GuestRun& run)
 {
     EXPECT_EQ(result(run, "status"), "0");
     EXPECT_TRUE(run.trace.writesBetween(mark(run, 1), mark(run, 3)).empty());
 }
 
-// A click during a pulse gives a second pulse after it.
 void clickDuringPulse(const GuestRun& run)
 {
     EXPECT_EQ(result(run, "status"), "0");
     expectFullPulses(run.trace.dtrPulses(mark(run, 1), mark(run, 2)), 2);
 }
 
-// A second instance is refused as busy, touches no line, and the first
-// instance pulses on.
 void secondInstance(const GuestRun& run)
 {
     EXPECT_EQ(result(run, "second"), "1");
@@ -60,11 +130,6 @@ void secondInstance(const GuestRun& run)
     EXPECT_EQ(result(run, "first"), "0");
 }
 
-// A port something else uses is refused before anything reaches it: the
-// console (port 1, ttyS0), whose settings stay; a program holding ttyS1
-// without a lock, named, with no line write after its own open and its
-// settings as they were; another user's stale lock, with the fix, the line
-// untouched and the lock left.
 void portInUse(const GuestRun& run)
 {
     for (const std::string who : {"console", "holder", "stale"}) EXPECT_EQ(result(run, who + "_status"), "1") << who;
@@ -82,8 +147,6 @@ void portInUse(const GuestRun& run)
     EXPECT_EQ(result(run, "stale_lock_owner"), "root");
 }
 
-// An adapter unplugged while open, mid-pulse and idle: reported, let go,
-// and no busy loop meanwhile.
 void usbUnplug(const GuestRun& run)
 {
     for (const std::string when : {"mid", "idle"}) {
@@ -94,11 +157,10 @@ void usbUnplug(const GuestRun& run)
         EXPECT_EQ(result(run, "lock_" + when), "none") << "lock left behind";
     }
     EXPECT_NE(result(run, "asleep_at_unplug").find("nanosleep"), std::string::npos) << "not pulled mid-pulse";
-    // Idle with a dead device: no busy loop (clock ticks of CPU over 2 s).
+    // No busy loop with a dead device: clock ticks of CPU over 2 s.
     EXPECT_LE(std::stol(result(run, "cpu_idle_later")) - std::stol(result(run, "cpu_idle")), 20);
 }
 
-// Every way of ending lets the next instance open the port with the line down.
 void exitPaths(const GuestRun& run)
 {
     struct Ending {
@@ -128,9 +190,8 @@ void exitPaths(const GuestRun& run)
         EXPECT_FALSE(run.trace.levelAt(at).dtr()) << "DTR still asserted";
         EXPECT_FALSE(run.trace.levelAt(at).rts()) << "RTS still asserted";
         const auto pulses = run.trace.dtrPulses(from, at);
-        std::size_t full = 0;
-        for (const auto& p : pulses) full += p.widthUs() >= kPulseUs;
-        EXPECT_EQ(full, static_cast<std::size_t>(e.fullPulses));
+        EXPECT_EQ(std::count_if(pulses.begin(), pulses.end(), [](const Pulse& p) { return p.widthUs() >= kPulseUs; }),
+                  e.fullPulses);
         from = at;
     }
     // The frame's close went out while the pulse was high (mark 7).
@@ -142,12 +203,11 @@ void exitPaths(const GuestRun& run)
     expectReport(run, "report_error", "8000", {"port 2 (/dev/ttyS1) is open"});
 }
 
-// Start on a fresh port (saved speed not zero) raises the lines inside
-// open(): the program must lower both with its very next write, as the C
-// pulser does. A later Start must not move them at all. The glitches'
-// lengths vary by milliseconds with the load under TCG: bench/wire_pulse
-// prints them.
-void startLines(const wire::LineTrace& trace, const GuestRun& run)
+// A first open (saved speed not zero) raises the lines inside open(): the
+// program lowers both with its very next write, as the C pulser does; a
+// later Start moves neither. The glitches' lengths vary with the load under
+// TCG: bench/wire_pulse prints them.
+void startLines(const LineTrace& trace, const GuestRun& run)
 {
     SCOPED_TRACE(trace.describe());
     EXPECT_FALSE(trace.mcr.empty()) << "no line writes of this device in the trace";
@@ -155,46 +215,31 @@ void startLines(const wire::LineTrace& trace, const GuestRun& run)
         if (key.rfind("status_", 0) == 0) {
             EXPECT_EQ(value, "0") << key;
         }
-    const auto programOpens = wire::windows(trace, wire::kProgramBegins, wire::kProgramEnds);
-    const auto pulserOpens = wire::windows(trace, wire::kPulserBegins, wire::kPulserEnds);
+    const auto programOpens = windows(trace, kProgramBegins, kProgramEnds);
+    const auto pulserOpens = windows(trace, kPulserBegins, kPulserEnds);
     EXPECT_GE(programOpens.size(), 3u);
     EXPECT_GE(pulserOpens.size(), 3u);
     for (std::size_t i = 0; i < pulserOpens.size(); ++i)
-        EXPECT_TRUE(wire::openLines(trace, pulserOpens[i]).raised) << "first open " << i << " of the C pulser raised nothing";
+        EXPECT_TRUE(openLines(trace, pulserOpens[i]).raised) << "first open " << i << " of the C pulser raised nothing";
     for (std::size_t i = 0; i < programOpens.size(); ++i) {
-        const auto lines = wire::openLines(trace, programOpens[i]);
+        const auto lines = openLines(trace, programOpens[i]);
         EXPECT_TRUE(lines.raised) << "first Start " << i << ": the open raised nothing, so nothing was proven";
         EXPECT_TRUE(lines.lowerNext) << "Start " << i << ": DTR not lowered by the write after the open's";
         EXPECT_TRUE(lines.rtsDownByNext) << "Start " << i << ": RTS not lowered by that write or the next";
     }
-    const auto later = wire::windows(trace, wire::kLaterStartBegins, wire::kLaterStartEnds);
+    const auto later = windows(trace, kLaterStartBegins, kLaterStartEnds);
     EXPECT_EQ(later.size(), programOpens.size() + 1) << "a later Start after each first one, and one that pulses";
     for (std::size_t i = 0; i < later.size(); ++i)
-        EXPECT_FALSE(wire::openLines(trace, later[i]).anyLineSet) << "later Start " << i << " raised DTR or RTS";
+        EXPECT_FALSE(openLines(trace, later[i]).anyLineSet) << "later Start " << i << " raised DTR or RTS";
     // After us, another program sets its own speed and reads as it always did.
     EXPECT_EQ(result(run, "stty_status"), "0");
     EXPECT_EQ(result(run, "speed"), "9600");
     EXPECT_EQ(result(run, "read_status"), "124") << "the read did not wait for data";
 }
 
-// Speed 0 lasts until replug: at 0 an open that sets no speed raises
-// nothing; after the adapter is plugged in again the same open raises both.
-void speedZeroUntilReplug(const GuestRun& run)
-{
-    EXPECT_EQ(result(run, "replug_speed_before"), "0");
-    for (const auto& w : run.usbTrace.writesBetween(mark(run, 12), mark(run, 13)))
-        EXPECT_FALSE(w.dtr() || w.rts()) << "a plain open at speed 0 raised a line";
-    const auto replugged = run.usbTrace.writesBetween(mark(run, 14), mark(run, 15));
-    EXPECT_TRUE(std::any_of(replugged.begin(), replugged.end(), [](const auto& w) { return w.dtr() && w.rts(); }))
-        << "a plain open after replug raised neither line";
-}
-
-// The Windows build: every COM port it could reach is one the prefix pins.
-void pinned(const GuestRun& run) { EXPECT_EQ(result(run, "ports"), "ok") << result(run, "port_map"); }
-
 struct Scenario {
     const char* name; // of scenarios/
-    bool windows;     // the Windows build under Wine
+    bool windows;     // the .exe under Wine
     void (*expect)(const GuestRun&);
 };
 
@@ -204,10 +249,10 @@ const Scenario kScenarios[] = {
     {"typical_use", false, typicalUse},
     {"pulse_before_start", false, pulseBeforeStart},
     {"click_during_pulse", false, clickDuringPulse},
-    {"frame_close", false, [](const GuestRun& run) { wire::expectFrameClose(run, 0); }},
+    {"frame_close", false, [](const GuestRun& run) { expectFrameClose(run, 0); }},
     {"no_device", false,
      [](const GuestRun& run) {
-         wire::expectNoDevice(run, {"port 9", "Ports present now: 1 = /dev/ttyS0, 2 = /dev/ttyS1, 3 = /dev/ttyUSB0"});
+         expectNoDevice(run, {"port 9", "Ports present now: 1 = /dev/ttyS0, 2 = /dev/ttyS1, 3 = /dev/ttyUSB0"});
      }},
     {"second_instance", false, secondInstance},
     {"usb_unplug", false, usbUnplug},
@@ -216,29 +261,26 @@ const Scenario kScenarios[] = {
     {"usb_start_lines", false,
      [](const GuestRun& run) {
          startLines(run.usbTrace, run);
-         speedZeroUntilReplug(run);
+         // At speed 0 an open that sets no speed raises nothing, until a replug.
+         EXPECT_EQ(result(run, "replug_speed_before"), "0");
+         for (const auto& w : run.usbTrace.writesBetween(mark(run, 12), mark(run, 13)))
+             EXPECT_FALSE(w.dtr() || w.rts()) << "a plain open at speed 0 raised a line";
+         const auto replugged = run.usbTrace.writesBetween(mark(run, 14), mark(run, 15));
+         EXPECT_TRUE(std::any_of(replugged.begin(), replugged.end(), [](const auto& w) { return w.dtr() && w.rts(); }))
+             << "a plain open after replug raised neither line";
      }},
     {"port_in_use", false, portInUse},
     {"wine_typical_use", true,
      [](const GuestRun& run) {
-         pinned(run);
-         wire::expectTypicalUse(run, 2);
+         expectTypicalUse(run, 2);
          // Wine's driver raises the lines at every open; the program's very
          // next write, before its settings, lowers DTR.
-         const auto lines = wire::openLines(run.trace, {mark(run, 1), mark(run, 2)});
+         const auto lines = openLines(run.trace, {mark(run, 1), mark(run, 2)});
          EXPECT_TRUE(lines.raised) << "the open did not raise DTR: nothing here shows the order of the writes";
          EXPECT_TRUE(lines.lowerNext) << "DTR not lowered by the write after the open's";
      }},
-    {"wine_frame_close", true,
-     [](const GuestRun& run) {
-         pinned(run);
-         wire::expectFrameClose(run, 1);
-     }},
-    {"wine_no_device", true,
-     [](const GuestRun& run) {
-         pinned(run);
-         wire::expectNoDevice(run, {"port 9"});
-     }},
+    {"wine_frame_close", true, [](const GuestRun& run) { expectFrameClose(run, 1); }},
+    {"wine_no_device", true, [](const GuestRun& run) { expectNoDevice(run, {"port 9"}); }},
 };
 
 class Wire : public testing::TestWithParam<Scenario> {};
@@ -247,10 +289,14 @@ TEST_P(Wire, Scenario)
 {
     const Scenario& s = GetParam();
     if (s.windows && !std::getenv("WIRE_WINDOWS_EXE")) GTEST_SKIP() << "set WIRE_WINDOWS_EXE to the .exe";
-    const GuestRun& run = wire::scenarioRun(s.name);
+    const GuestRun& run = scenarioRun(s.name);
     if (!run.booted) GTEST_SKIP() << "no guest can boot here: " << run.reason;
     ASSERT_EQ(run.status, 0) << run.reason << "\nscenario output:\n" << run.guestLog;
     SCOPED_TRACE(run.trace.describe());
+    // Every COM port the .exe could reach is one the prefix pins.
+    if (s.windows) {
+        EXPECT_EQ(result(run, "ports"), "ok") << result(run, "port_map");
+    }
     s.expect(run);
 }
 

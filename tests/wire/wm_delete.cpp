@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Asks a window to close the way a window manager does when the user
-// presses the frame's close control: a WM_DELETE_WINDOW client message.
-//   wm_delete WINDOW_ID [MARK]
-// With MARK (1-255), for a close at a chosen moment inside the wire guest:
-// it connects first, sends when a line arrives on standard input, then writes
-// MARK to the second UART's scratch register (lib.sh's mark) so the trace
-// shows when the close was out. Starting a process there takes most of a pulse.
+// wm_delete WINDOW_ID [MARK]: the frame's close control, as a window manager
+// sends it (WM_DELETE_WINDOW). With MARK, inside the wire guest: sends when a
+// line arrives on stdin, then writes MARK as lib.sh's mark does.
 #include <X11/Xlib.h>
 
 #include <cstdio>

@@ -4,8 +4,6 @@
 # each next instance must open it at once, and the line must be down.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-# Starts an instance on port 2 and records whether Start went through (the
-# program holds the port) or was refused (a report came up).
 open_instance() {
   launch
   pick 2
@@ -14,7 +12,6 @@ open_instance() {
   [[ $OPENED == yes ]] || fail "instance '$1': Start was refused"
 }
 
-# What the lock directory says about ttyS1 now: none, or the holder's state.
 lock_state() {
   local pid
   pid=$(head -n1 /run/lock/LCK..ttyS1 2>/dev/null | tr -d ' ') || true
@@ -39,20 +36,14 @@ click start # already open: reported
 read_report report_error
 ended error 3
 
-open_instance term
-begin_pulse
-kill -TERM "$PID"
-ended term 4
-
-open_instance kill
-begin_pulse
-kill -KILL "$PID"
-ended kill 5
-
-open_instance hup
-begin_pulse
-kill -HUP "$PID"
-ended hup 8
+# A signal during a pulse, and the mark after it.
+for signal in TERM:4 KILL:5 HUP:8; do
+  name=${signal%:*}
+  open_instance "${name,,}"
+  begin_pulse
+  kill "-$name" "$PID"
+  ended "${name,,}" "${signal#*:}"
+done
 
 open_instance int
 click start # already open: reported

@@ -1,7 +1,6 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 1 waits 6
-# The frame's close control while the port is open and idle: the window
-# manager's WM_DELETE_WINDOW, sent as a window manager would.
+# The frame's close control (WM_DELETE_WINDOW) while the port is open and idle.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch
 pick 2

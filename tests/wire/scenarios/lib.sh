@@ -1,34 +1,21 @@
 # SPDX-License-Identifier: MIT
-# Sourced by the scenarios, inside the guest (guest.sh has started X, and
-# Wine where a scenario needs it): run the real program
-# (the Linux build, or the Windows build under Wine where the scenario says
-# "# wire: wine"), drive it with the mouse and the keyboard as a user
-# would, wait for what each action does (await.sh), and leave marks in the
-# UART trace so the host can tell the phases apart.
-#
-# The words here serve both programs. What tells them apart (how a program
-# starts, how its window, its pulse and its error report are seen) is a
-# handful of looks in linux_program.sh and wine_program.sh.
+# Sourced by the scenarios in the guest: the words that drive either program
+# as a user would. Waits are for events, never for a fixed time; a process
+# start costs about 0.3 s under TCG, so looks use builtins where they can.
 set -euo pipefail
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 BUILD=${WIRE_BUILD_DIR:-$REPO/build}
 OUT=${WIRE_OUT:-/tmp/out}
-# A sanitized build's program fails its exit status on any error or leak of its own.
 RESULTS=$OUT/results
 : >"$RESULTS"
 SCRATCH=$(mktemp -d) # the scenario's own pipes and files, in the guest's memory
-source "$(dirname "${BASH_SOURCE[0]}")/await.sh"
 
 CAPTION='^DTR Pulse Out$'
 # Centres of the controls, in client-area pixels at 96 dpi.
-declare -A AT=(
-  [field]="40 50" [arrow]="105 50" [start]="64 84" [pulse]="64 120" [stop]="64 160"
-)
+declare -A AT=([field]="40 50" [arrow]="105 50" [start]="64 84" [pulse]="64 120" [stop]="64 160")
 DX=0 DY=0 # where the client area starts in the program's X window
 
-# A mark: a write of N (1-254; guest.sh writes 255 as each scenario begins)
-# to ttyS1's scratch register, which no line follows; it shows in the trace
-# beside the line writes.
+# A mark: N (1-254; 255 begins a scenario) written to ttyS1's scratch register.
 mark() { printf "\\x$(printf %02x "$1")" | dd of=/dev/port bs=1 seek=$((0x2ff)) conv=notrunc status=none; }
 
 result() { echo "$1=$2" >>"$RESULTS"; }
@@ -36,14 +23,40 @@ result() { echo "$1=$2" >>"$RESULTS"; }
 # The guest's uptime under t_NAME: when the scenario got how far.
 stamp() { local up _; read -r up _ </proc/uptime; result "t_$1" "$up"; }
 
-# --- Looks: builtins only where they can, each far shorter than a pulse.
+# A line of output with the guest's uptime: a failed run shows how far it got.
+log() { local up _; read -r up _ </proc/uptime; echo "[$up] $*" >&2; }
 
-# The program (PID) still runs; else the scenario ends here, saying so.
-alive() {
-  local stat=
-  read -r stat 2>/dev/null <"/proc/$PID/stat" || true
-  stat=${stat##*) }
-  [[ -n $stat && $stat != Z* ]] || fail "$PROGRAM (pid $PID) ended"
+fail() { log "wire: $*"; exit 1; }
+
+# A nap: a read timing out on a FIFO nobody writes to (read-write: no wait to open).
+mkfifo /run/wire-nap
+exec {NAP}<>/run/wire-nap
+rm /run/wire-nap
+nap() { read -r -t "$1" -u "$NAP" _ || true; }
+
+LAUNCHES=0 WAITS=0
+
+# await WHAT LIMIT EVERY CONDITION...: runs CONDITION until it succeeds,
+# napping EVERY seconds between looks (0: none), for at most LIMIT seconds.
+await() {
+  local what=$1 limit=$2 every=$3
+  shift 3
+  WAITS=$((WAITS + 1))
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    ((SECONDS < end)) || fail "$what: not within ${limit} s"
+    [[ $every == 0 ]] || nap "$every"
+  done
+  log "$what"
+}
+
+# within WHAT LIMIT COMMAND...: a command that waits for its event itself.
+within() {
+  local what=$1 limit=$2
+  shift 2
+  WAITS=$((WAITS + 1))
+  timeout "$limit" "$@" || fail "$what: not within ${limit} s (status $?)"
+  log "$what"
 }
 
 # Whether PID has ended (a zombie counts: it has, and wait reads its status).
@@ -54,6 +67,8 @@ gone() {
   [[ $stat == Z* ]]
 }
 
+alive() { ! gone "$PID" || fail "$PROGRAM (pid $PID) ended"; }
+
 # Some process (PROCESSES: the pids to look at, default all) holds DEVICE open.
 holds() {
   local fd
@@ -61,31 +76,26 @@ holds() {
   return 1
 }
 
-# The second UART's modem-control lines as the kernel holds them ("RTS|DTR"),
-# read as root from /proc without opening the port; dtr_is 1 or 0.
+# DTR of the second UART as the kernel holds it, read from /proc without
+# opening the port; dtr_is 1 or 0.
 dtr_is() {
   local line
   while IFS= read -r line; do [[ $line == 1:* ]] && break; done </proc/tty/driver/serial
   if [[ $line == *DTR* ]]; then (($1)); else ((!$1)); fi
 }
 
-# CPU PID has used, in clock ticks (user + system), into TICKS.
+# CPU PID has used, in clock ticks (user + system), recorded under NAME.
 cpu_ticks() {
   local stat
   read -r stat <"/proc/$PID/stat"
   local fields=(${stat##*) }) # from field 3 on: utime is 14, stime 15
-  TICKS=$((fields[11] + fields[12]))
+  result "$1" $((fields[11] + fields[12]))
 }
-
-# Gives WINDOW the keyboard focus (there is no window manager to give it)
-# and waits until it has it.
-focus() { within "the focus on window $1" 60 xdotool windowfocus --sync "$1"; }
 
 # --- What a user does, each waiting for what it brings about.
 
-# Starts an instance of the program; sets PID and WIN (its window), once the
-# window is viewable and has the focus. A program whose start can fail for
-# reasons of its host (Wine's) gets LAUNCH_TRIES tries.
+# Starts the program; sets PID and WIN once its window is viewable and has
+# the focus. A start can fail for reasons of its host (Wine's): LAUNCH_TRIES.
 launch() {
   local try
   LAUNCHES=$((LAUNCHES + 1))
@@ -109,10 +119,12 @@ launch() {
   take_focus "$WIN"
 }
 
-# Clicks a control (a name of AT) or at "X Y" in the client area.
+# Clicks a control (a name of AT) or at "X Y" in the client area, then runs
+# the xdotool COMMANDs that follow, if any, in the same process.
 click() {
   local at=(${AT[$1]:-$1})
-  xdotool mousemove --window "$WIN" $((at[0] + DX)) $((at[1] + DY)) click 1
+  shift
+  xdotool mousemove --window "$WIN" $((at[0] + DX)) $((at[1] + DY)) click 1 "$@"
 }
 key() { within "keys $* to window $WIN" 60 xdotool windowfocus --sync "$WIN" key "$@"; }
 
@@ -127,16 +139,12 @@ pick() {
   await "entry $1 picked, the list closed" 60 0.1 popup_gone
 }
 
-# Replaces the edit field's text by typing. Nothing outside shows that the
-# program has the text; it takes its input in order, so the next action's
-# own event comes after the text is in.
-type_port() {
-  local at=(${AT[field]})
-  xdotool mousemove --window "$WIN" $((at[0] + DX)) $((at[1] + DY)) click 1 key End shift+Home type --delay 50 "$1"
-}
+# Replaces the edit field's text. Nothing shows that the program has it, but
+# it takes its input in order: the next action's event comes after it.
+type_port() { click field key End shift+Home type --delay 50 "$1"; }
 
-# Start, until it has had its effect: the program holds DEVICE with the
-# lines lowered, or its error report is up. Sets OPENED to yes or no.
+# Start, until the program holds DEVICE with the lines lowered, or its error
+# report is up. Sets OPENED to yes or no.
 start() {
   click start
   LOOKS=0
@@ -149,16 +157,12 @@ start_done() {
   ((++LOOKS % 20 == 0)) && report_shown && OPENED=no
 }
 
-# A pulse under way: ACTION (default: a click on Pulse Out) runs in the
-# background while the program is watched, so a pulse cannot pass unseen
-# while a process starts or ends. The action's effect is the proof that it
-# ran; it is not waited for.
+# ACTION (default: a click on Pulse Out) runs in the background while the
+# program is watched, so a pulse cannot pass unseen while a process starts.
 begin_pulse() {
   if (($#)); then "$@" & else click pulse & fi
   await "a pulse begun" 60 0.01 pulse_begun
 }
-
-# A whole pulse: begun, then over.
 pulse() {
   begin_pulse "$@"
   end_pulses
@@ -171,11 +175,7 @@ await_report() {
   take_focus "$REPORT"
 }
 
-# Dismisses the report from the keyboard.
-dismiss_report() { await_report; xdotool key Return; }
-
-# Reads the report's text, records it on one line under NAME, and
-# dismisses the report.
+# Records the report's text on one line under NAME, and dismisses it.
 read_report() {
   await_report
   report_text
@@ -183,10 +183,20 @@ read_report() {
   xdotool key Return
 }
 
-# The frame's close control: WM_DELETE_WINDOW, sent as a window manager
-# would. arm_close MARK starts the sender ahead (a process start here takes
-# most of a pulse); frame_close fires it, and it writes MARK once the close
-# is out.
+# A refused Start on port PORT between marks MARK and MARK + 1, its report
+# and exit status recorded under PREFIXreport and PREFIXstatus.
+refused_start() { # PREFIX PORT MARK
+  launch
+  mark "$3"
+  type_port "$2"
+  click start
+  read_report "$1report"
+  wait_exit "$1status" "$PID"
+  mark $(($3 + 1))
+}
+
+# The frame's close control: arm_close MARK starts wm_delete ahead (a process
+# start takes most of a pulse), frame_close fires it; it writes MARK once sent.
 arm_close() {
   mkfifo "$SCRATCH/close"
   "$BUILD/tests/wire/wm_delete" "$WIN" "$1" <>"$SCRATCH/close" & CLOSER=$! # read-write: no wait for a writer
@@ -202,9 +212,7 @@ wait_exit() {
   stamp exit
 }
 
-# Pulls the USB adapter behind ttyUSB0 out, or puts it back, the way the
-# kernel sees a cable pulled: the device is disconnected from its driver,
-# the open tty hung up and its node removed.
+# The adapter behind ttyUSB0 pulled out or put back, as a cable pull is seen.
 usb_device() { readlink -f /sys/class/tty/ttyUSB0/device/../..; } # port, interface, device
 unplug() { echo 0 >"$1/authorized"; }
 replug() { echo 1 >"$1/authorized"; }
@@ -214,11 +222,15 @@ await_device() {
   if (($2)); then await "$1 there" 60 0.1 test -e "$1"; else await "$1 gone" 60 0.1 test ! -e "$1"; fi
 }
 
-# Scenario ends: a run that passed must have kept to its declared launches
-# and waits. guest.sh ends whatever it left running.
+# A run that passed must have kept to the "# wire: launches N waits M" that
+# sized its time limit, so the line grows before the limit runs out one day.
 finish() {
-  local status=$?
-  ((status != 0)) || (check_budget) || status=1
+  local status=$? launches=${WIRE_LAUNCHES:?guest.sh passes them} waits=${WIRE_WAITS:?}
+  log "wire: $LAUNCHES launches and $WAITS waits; $0 allows $launches and $waits"
+  if ((status == 0 && (LAUNCHES > launches || WAITS > waits))); then
+    log "wire: $0 took more than its '# wire: launches $launches waits $waits': raise it"
+    status=1
+  fi
   rm -rf "$SCRATCH"
   exit "$status"
 }

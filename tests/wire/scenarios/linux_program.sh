@@ -1,27 +1,24 @@
 # SPDX-License-Identifier: MIT
-# Sourced by lib.sh: the looks that lib.sh's words take for the Linux
-# program, as the kernel and X show it.
+# Sourced by lib.sh: its looks for the Linux program, as the kernel and X show it.
 PROGRAM=$BUILD/dtr-pulse-out
 LAUNCH_TRIES=1 LAUNCH_LIMIT=120 EXIT_LIMIT=60
 
-# AS: a command that execs the rest as another user, where a scenario sets it.
-AS=()
+AS=() # a command that execs the rest as another user, where a scenario sets it
 program_run() { "${AS[@]}" "$PROGRAM" & PID=$!; }
 program_failed() { gone "$PID"; }
 program_retry() { :; }
-take_focus() { focus "$1"; }
+# No window manager gives the focus.
+take_focus() { within "the focus on window $1" 60 xdotool windowfocus --sync "$1"; }
 port_held() { holds "$1" "$PID"; }
 
-# The viewable windows of the program (PID), with more search criteria.
 program_windows() { xdotool search --all --onlyvisible --pid "$PID" "$@" 2>/dev/null || true; }
 
 window_shown() { WIN=$(program_windows --name "$CAPTION" | head -n1); [[ -n $WIN ]]; }
 popup_shown() { alive; [[ -n $(program_windows | grep -vxF "$WIN") ]]; }
 popup_gone() { alive; [[ -z $(program_windows | grep -vxF "$WIN") ]]; }
-# The error report: a second window of the program's with its caption; sets REPORT.
+# The error report: a second window with its caption; sets REPORT.
 report_shown() { alive; REPORT=$(program_windows --name "$CAPTION" | grep -vxF "$WIN" | head -n1); [[ -n $REPORT ]]; }
-# Its text into TEXT, on one line: Ctrl+C copies it, and the clipboard
-# reader waits until it is there.
+# Its text into TEXT, on one line: Ctrl+C copies it to the clipboard.
 report_text() {
   local lines
   xdotool key ctrl+c
@@ -37,10 +34,9 @@ asleep() {
   [[ $wchan == *nanosleep* ]]
 }
 
-# Which sleep its main thread is in, into SLEEP: the count of its voluntary
-# context switches, which holds still while it sleeps and grows with each
-# new sleep. Two pulses can be told apart by it however short the gap
-# between them, which a look every few milliseconds can miss.
+# Which sleep its main thread is in, into SLEEP: its count of voluntary
+# context switches holds still while it sleeps, so two pulses are told apart
+# however short the gap between them.
 sleep_count() {
   local key value
   SLEEP=
@@ -51,8 +47,7 @@ sleep_count() {
 }
 
 # Its main thread asleep in the event loop's poll: every input it had is
-# handled. It never sleeps there between a pulse and a click queued during
-# it (seen: running, or a moment in a futex), so this follows a pulse's end.
+# handled (never between a pulse and a click queued during it).
 idle() {
   local stat= wchan=
   read -r stat 2>/dev/null <"/proc/$PID/stat" || true
@@ -61,13 +56,11 @@ idle() {
   [[ $stat == S* && $wchan == *poll* ]]
 }
 
-# After Start: idle again, so the lines are down (Start lowers them before
-# it returns to the event loop).
+# Start lowers the lines before it returns to the event loop.
 start_settled() { idle; }
 
 # Asleep in a pulse other than the last one seen (PULSE_SLEEP), which it
-# becomes: the count read on both sides of the look, so that it is this
-# sleep's. A pulse before any Start shows here too: the line does not.
+# becomes: the count read on both sides of the look is this sleep's.
 pulse_begun() {
   local before
   if sleep_count && before=$SLEEP && asleep && sleep_count &&
@@ -82,6 +75,6 @@ pulse_begun() {
 same_pulse() { sleep_count && [[ $SLEEP == "$PULSE_SLEEP" ]] && asleep; }
 pulse_over() { idle || { alive; return 1; }; }
 
-# It no longer holds DEVICE, whose node may be gone: the link's text, read
-# by a process per look (its link still reads "DEVICE (deleted)").
+# It no longer holds DEVICE, whose node may be gone: its link still reads
+# "DEVICE (deleted)".
 released() { alive; ! ls -l "/proc/$PID/fd" 2>/dev/null | grep -qF -- "-> $1"; }

@@ -2,10 +2,4 @@
 # wire: launches 1 waits 6
 # A number with no device: the report read, then dismissed from the keyboard.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-launch
-mark 1
-type_port 9
-click start
-read_report report
-wait_exit status "$PID"
-mark 2
+refused_start "" 9 1

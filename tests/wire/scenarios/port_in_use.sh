@@ -1,25 +1,11 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 3 waits 19
-# A port something else uses, refused with the line and the port's settings
-# as they were: port 1, ttyS0, the guest's console; ttyS1 held open by a
-# program that keeps no lock; another user's stale lock, met by the program
-# run as a member of dialout.
+# A port something else uses: the console (port 1, ttyS0); ttyS1 held by a
+# program that keeps no lock; another user's stale lock, met by a dialout user.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-# Runs one refused Start on port $2, between marks $3 and $3 + 1, and
-# records the report and the exit status under $1_report and $1_status.
-refused_start() {
-  launch
-  mark "$3"
-  type_port "$2"
-  click start
-  read_report "$1_report"
-  wait_exit "$1_status" "$PID"
-  mark $(($3 + 1))
-}
-
 result console_stty_before "$(stty -g -F /dev/ttyS0)"
-refused_start console 1 1
+refused_start console_ 1 1
 result console_stty_after "$(stty -g -F /dev/ttyS0)"
 
 # A program that keeps no lock file has ttyS1 open.
@@ -27,7 +13,7 @@ sleep 600 <>/dev/ttyS1 & HOLDER=$!
 await "the holder has ttyS1 open" 60 0.1 holds /dev/ttyS1 "$HOLDER"
 result holder_pid "$HOLDER"
 result holder_stty_before "$(stty -g -F /dev/ttyS1)"
-refused_start holder 2 3
+refused_start holder_ 2 3
 result holder_stty_after "$(stty -g -F /dev/ttyS1)"
 kill "$HOLDER"
 wait "$HOLDER" || true
@@ -43,7 +29,7 @@ echo "$ENDED" >/run/lock/LCK..ttyS1
 touch -d '-10 seconds' /run/lock/LCK..ttyS1
 result stale_pid "$ENDED"
 AS=(setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME=/tmp)
-refused_start stale 2 5
+refused_start stale_ 2 5
 AS=()
 result stale_lock_owner "$(stat -c %U /run/lock/LCK..ttyS1 2>/dev/null || echo gone)"
 # The guest as the scenarios after this one expect it.

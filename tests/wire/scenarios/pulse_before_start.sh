@@ -1,8 +1,7 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 1 waits 8
-# Pulse Out before any Start: the port is closed, nothing reaches the line.
-# The program still sleeps out the pulse's time, which shows when each press
-# has been handled.
+# Pulse Out before any Start. The program still sleeps out the pulse's time,
+# which shows when each press has been handled.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch
 mark 1

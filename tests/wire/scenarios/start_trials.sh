@@ -1,25 +1,20 @@
 # SPDX-License-Identifier: MIT
-# Sourced by start_lines and usb_start_lines: what DTR and RTS do while a
-# port opens, for the program and for the minimal C pulser, taking turns on
-# the same device in the same guest. Each side opens TRIALS times as a first
-# open (the port's saved speed not zero), the program each time followed by
-# a later Start; then the program opens twice more: a first Start and a
-# later one that pulses. The marks:
-#   1 .. 2   a reset: stty sets the saved speed to 9600, as after boot
+# Sourced by start_lines and usb_start_lines: DTR and RTS while a port
+# opens, the program and the minimal C pulser taking turns on one device.
+# Each opens TRIALS times as a first open (saved speed not zero), the
+# program each time followed by a later Start; then the program opens twice
+# more: a first Start and a later one that pulses. The marks:
+#   1 .. 2   a reset: the saved speed 9600, as after boot
 #   2 .. 3   the program: launch, Start, Stop and Close (a first Start)
 #   4 .. 5   the C pulser opens, lowers both lines and closes
-#   6 .. 7   a later Start (the instance before left the port at B0), from
-#            the launch to the port open (Stop and Close, or the first Pulse
-#            Out, comes after 7)
+#   6 .. 7   a later Start (the instance before left B0): launch to open
 #  10 .. 11  the C pulser opens after us (a later open for it)
-#   8 .. 9   then another program opens the port and sets its own speed
-# Records stty_status, speed and read_status from the program after us.
+#   8 .. 9   another program opens the port, sets its own speed and reads
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-# Three rounds prove the order of the writes; bench/wire_pulse runs ten of
-# each to compare the glitches' lengths.
+# Three rounds prove the order of the writes; bench/wire_pulse runs ten.
 TRIALS=${TRIALS:-3}
 
-# The program once on port $2 (device $1): launch, Start, the port open.
+# The program on port $2 (device $1): launch, Start, the port open.
 program_start() {
   launch
   type_port "$2"
@@ -33,20 +28,17 @@ program_trial() {
   wait_exit "status_$3" "$PID"
 }
 
-# The saved speed back to 9600, as after boot (stty fails its own check now
-# and then; the speed is set all the same, which is what counts here).
+# The saved speed back to 9600 (stty fails its own check now and then, having set it).
 reset_speed() {
   stty -F "$1" 9600 || stty -F "$1" -a >&2
   [[ $(stty -F "$1" speed) == 9600 ]]
 }
 
-# $1 device, $2 its port number in the program's list.
-start_trials() {
+start_trials() { # DEVICE PORT
   local device=$1 port=$2
   for trial in $(seq "$TRIALS"); do
     mark 1
-    # The port as after boot, whatever ran on it before in this guest; a
-    # later trial follows the C pulser's open, which left the speed as it was.
+    # A later trial follows the C pulser's open, which left the speed as it was.
     ((trial > 1)) || reset_speed "$device"
     mark 2
     program_trial "$device" "$port" "$trial"
@@ -78,8 +70,7 @@ start_trials() {
   set +e
   stty -F "$device" 9600; result stty_status $?
   result speed "$(stty -F "$device" speed)"
-  # 124: it opened, then still waited for data after 3 s, as ever. The span
-  # is the check itself.
+  # 124: it opened, then still waited for data after 3 s (the span is the check).
   timeout 3 cat "$device" >/dev/null; result read_status $?
   set -e
   mark 9

@@ -1,7 +1,6 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 1 waits 13
-# The road of one typical use: pick "2", Start, three pulses, Stop and Close
-# from the keyboard.
+# Typical use: pick "2", Start, three pulses, Stop and Close from the keyboard.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 launch
 mark 1

@@ -1,10 +1,8 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 8 waits 36
-# DTR and RTS at Start on the emulated FTDI adapter (ttyUSB0, port 3), read
-# from its SET_MODEM_CTRL requests: see start_trials.sh. Then speed 0 until
-# replug: at speed 0 an open that sets no speed raises nothing (marks 12 ..
-# 13); once the adapter is plugged in again, the same open raises DTR and
-# RTS (14 .. 15).
+# DTR and RTS at Start on the FTDI adapter (ttyUSB0, port 3): see
+# start_trials.sh. Then a plain open at speed 0 (marks 12 .. 13), and the
+# same open after a replug (14 .. 15).
 source "$(dirname "${BASH_SOURCE[0]}")/start_trials.sh"
 await_device /dev/ttyUSB0 1
 start_trials /dev/ttyUSB0 3

@@ -1,7 +1,6 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 2 waits 19
-# A USB serial adapter pulled out while its port is open: during a pulse,
-# and while the program sits idle between pulses.
+# The USB adapter pulled out while its port is open: mid-pulse, and idle.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 await_device /dev/ttyUSB0 1
 ADAPTER=$(usb_device)
@@ -10,9 +9,8 @@ launch
 type_port 3 # ttyS0, ttyS1, then the adapter
 start /dev/ttyUSB0
 result opened_mid "$OPENED"
-# The program's thread asleep in the pulse: pull the adapter now. Builtins
-# only from here to the pull: on a busy machine a process started between
-# can take longer than the rest of the pulse.
+# Builtins only from here to the pull: on a busy machine a process started
+# between can take longer than the rest of the pulse.
 begin_pulse
 read -r wchan <"/proc/$PID/wchan" || true
 unplug "$ADAPTER"
@@ -31,13 +29,10 @@ unplug "$ADAPTER"
 await_device /dev/ttyUSB0 0
 # Idle, the program notices on its own: the hang-up wakes it and it lets go.
 await "the program let go of the unplugged adapter" 60 0.2 released /dev/ttyUSB0
-# Its CPU over two seconds of idling with a dead device: a busy loop would
-# show. The span is the measurement itself, not a wait for an event.
-cpu_ticks
-result cpu_idle "$TICKS"
+# CPU over two seconds idle with a dead device (the span is the measurement).
+cpu_ticks cpu_idle
 nap 2
-cpu_ticks
-result cpu_idle_later "$TICKS"
+cpu_ticks cpu_idle_later
 click pulse
 read_report report_idle
 wait_exit status_idle "$PID"
