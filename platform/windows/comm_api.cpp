@@ -32,6 +32,17 @@ public:
     {
         return result(EscapeCommFunction(handle, function));
     }
+    DWORD clearCommError(HANDLE handle) override
+    {
+        DWORD errors = 0;
+        COMSTAT status {};
+        return result(ClearCommError(handle, &errors, &status));
+    }
+    DWORD getCommModemStatus(HANDLE handle) override
+    {
+        DWORD lines = 0;
+        return result(GetCommModemStatus(handle, &lines));
+    }
     void closeHandle(HANDLE handle) override { CloseHandle(handle); }
 };
 

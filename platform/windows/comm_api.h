@@ -19,6 +19,11 @@ public:
     virtual DWORD getCommState(HANDLE handle, DCB& dcb) = 0;
     virtual DWORD setCommState(HANDLE handle, const DCB& dcb) = 0;
     virtual DWORD escapeCommFunction(HANDLE handle, DWORD function) = 0;
+    // Acknowledges the line errors pending; their kinds and the queue counts
+    // are not needed.
+    virtual DWORD clearCommError(HANDLE handle) = 0;
+    // Only whether the device answers is needed, not the lines it reports.
+    virtual DWORD getCommModemStatus(HANDLE handle) = 0;
     virtual void closeHandle(HANDLE handle) = 0;
 };
 

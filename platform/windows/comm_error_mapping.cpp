@@ -15,8 +15,8 @@ struct ErrorRow {
     unsigned long error;
     CommStage stage;
     CommFault fault;
-    std::optional<CommFault> unlisted = std::nullopt; // where the port is no longer in SERIALCOMM
-    const char* cause = nullptr;                      // said before the call that failed
+    std::optional<CommFault> gone = std::nullopt; // where the device shows it is no longer there
+    const char* cause = nullptr;                  // said before the call that failed
 };
 
 constexpr ErrorRow kErrorRows[] = {
@@ -25,9 +25,12 @@ constexpr ErrorRow kErrorRows[] = {
     {ERROR_PATH_NOT_FOUND, CommStage::Open, CommFault::NoDevice},
     // Windows opens a communications port for one program at a time. The
     // system's serial driver refuses a second open with access denied; some
-    // other drivers answer as for a file held without sharing.
+    // other drivers answer as for a file held without sharing, or that the
+    // device is busy (the system's own text for it: "The requested resource
+    // is in use").
     {ERROR_ACCESS_DENIED, CommStage::Open, CommFault::Busy},
     {ERROR_SHARING_VIOLATION, CommStage::Open, CommFault::Busy},
+    {ERROR_BUSY, CommStage::Open, CommFault::Busy},
     // A Bluetooth port blocks in CreateFile while the stack calls its remote
     // device, and gives up with a timeout when the device is off or away.
     {ERROR_SEM_TIMEOUT, CommStage::Open, CommFault::OpenFailed, std::nullopt,
@@ -40,25 +43,23 @@ constexpr ErrorRow kErrorRows[] = {
     {ERROR_NOT_SUPPORTED, CommStage::DtrWrite, CommFault::NoDtrLine},
     {ERROR_INVALID_FUNCTION, CommStage::DtrWrite, CommFault::NoDtrLine},
     // Some USB drivers without modem lines fail EscapeCommFunction with a
-    // general failure (dotnet/corefx #33026); others answer so once their
-    // adapter is pulled, and then the port has left SERIALCOMM.
+    // general failure, right after the open too (dotnet/corefx #33026).
+    // Others answer so the moment their adapter is pulled, while its COM
+    // name stays in SERIALCOMM until the driver has handled the removal; a
+    // device that has gone answers no other call on its handle either.
+    {ERROR_GEN_FAILURE, CommStage::OpenLines, CommFault::NoDtrLine},
     {ERROR_GEN_FAILURE, CommStage::DtrWrite, CommFault::NoDtrLine, CommFault::DeviceGone},
     // What Windows answers on the handle of a pulled USB adapter: access
-    // denied (ziglang/zig #23648, RJCP.DLL.SerialPortStream #143), or what
-    // its driver says of a device no longer there.
+    // denied (ziglang/zig #23648, RJCP.DLL.SerialPortStream #143), file not
+    // found (node-serialport #95), or what its driver says of a device no
+    // longer there.
     {ERROR_ACCESS_DENIED, CommStage::DtrWrite, CommFault::DeviceGone},
+    {ERROR_FILE_NOT_FOUND, CommStage::DtrWrite, CommFault::DeviceGone},
+    {ERROR_DEV_NOT_EXIST, CommStage::DtrWrite, CommFault::DeviceGone},
     {ERROR_BAD_COMMAND, CommStage::DtrWrite, CommFault::DeviceGone},
     {ERROR_DEVICE_NOT_CONNECTED, CommStage::DtrWrite, CommFault::DeviceGone},
     {ERROR_DEVICE_REMOVED, CommStage::DtrWrite, CommFault::DeviceGone},
     {ERROR_OPERATION_ABORTED, CommStage::DtrWrite, CommFault::DeviceGone},
-};
-
-// Any other error.
-constexpr std::pair<CommStage, CommFault> kOtherErrors[] = {
-    {CommStage::Open, CommFault::OpenFailed},
-    {CommStage::Settings, CommFault::OpenFailed},
-    {CommStage::OpenLines, CommFault::OpenFailed},
-    {CommStage::DtrWrite, CommFault::LineFailed},
 };
 
 const ErrorRow* rowFor(unsigned long error, CommStage stage)
@@ -91,21 +92,22 @@ std::string detailFor(CommFault fault, const char* cause, const std::string& cal
 
 } // namespace
 
-CommFault commFaultFor(unsigned long error, CommStage stage, bool listed)
+CommFault commFaultFor(unsigned long error, CommStage stage, bool present)
 {
-    if (const ErrorRow* row = rowFor(error, stage)) return !listed && row->unlisted ? *row->unlisted : row->fault;
-    for (const auto& [otherStage, fault] : kOtherErrors)
-        if (otherStage == stage) return fault;
-    return CommFault::OpenFailed;
+    if (const ErrorRow* row = rowFor(error, stage)) return !present && row->gone ? *row->gone : row->fault;
+    // Any other error: on an open port setting DTR failed; elsewhere the open did.
+    return stage == CommStage::DtrWrite ? CommFault::LineFailed : CommFault::OpenFailed;
 }
 
 console::UntrappedError commCallError(CommStage stage, const std::string& call, unsigned long error, int port,
-                                      const std::string& device, const PortResolver& resolver)
+                                      const std::string& device, const PortResolver& resolver,
+                                      const std::function<bool()>& answers)
 {
     const ErrorRow* row = rowFor(error, stage);
-    // The ports present are read only where the answer depends on them.
-    const bool listed = !row || !row->unlisted || isListed(resolver, port);
-    const CommFault fault = commFaultFor(error, stage, listed);
+    // The device is asked, and the ports present read, only where the answer
+    // depends on them.
+    const bool present = !row || !row->gone || (answers() && isListed(resolver, port));
+    const CommFault fault = commFaultFor(error, stage, present);
     const auto base = commError(fault, port, device, detailFor(fault, row ? row->cause : nullptr, call, error, resolver));
     std::string message = systemMessage(error);
     if (!message.empty() && message.back() != '.') message += '.';

@@ -18,9 +18,6 @@ struct CommSettings {
     unsigned long inBufferSize = 1024;
     unsigned long outBufferSize = 512; // kept for completeness: nothing is ever sent
     char parityReplace = '?';          // likewise: nothing is ever read
-    // Held low while open: a line that keys a transmitter or resets a board
-    // must not be left asserted.
-    bool rtsEnable = false;
 };
 
 // The serial communications component hosted on the window as MSComm1, on

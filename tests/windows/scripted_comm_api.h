@@ -3,7 +3,8 @@
 
 // The communications calls as a script: each call is logged by name
 // ("CreateFile \\.\COM3", "SETDTR", "CloseHandle"), and a call named in
-// `failing` fails with the given error until it is taken out again.
+// `failing` fails with the given error until it is taken out again (or
+// ClearCommError, for ERROR_OPERATION_ABORTED); SetCommState refuses what the real one does.
 
 #include "platform/windows/comm_api.h"
 #include "platform/windows/text.h"
@@ -33,11 +34,14 @@ public:
     }
     DWORD getCommState(HANDLE, DCB& dcb) override
     {
-        // Another program's settings, flow control and line handshakes on.
+        // Another program's settings: flow control, line handshakes, abort-on-error,
+        // XON/XOFF limits for a larger buffer; a virtual COM driver's XON and XOFF, both 0.
         dcb.BaudRate = 115200;
-        dcb.fOutxCtsFlow = dcb.fOutX = dcb.fInX = TRUE;
+        dcb.fOutxCtsFlow = dcb.fOutX = dcb.fInX = dcb.fAbortOnError = TRUE;
         dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
         dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+        dcb.XonLim = dcb.XoffLim = 16128;
+        dcb.XonChar = dcb.XoffChar = 0;
         return call("GetCommState");
     }
     DWORD setCommState(HANDLE, const DCB& d) override
@@ -48,14 +52,25 @@ public:
                  << (d.StopBits == ONESTOPBIT ? '1' : '2');
         if (d.fOutxCtsFlow || d.fOutxDsrFlow || d.fOutX || d.fInX || d.fDsrSensitivity || d.fParity) settings << " flow";
         if (d.fDtrControl == DTR_CONTROL_DISABLE && d.fRtsControl == RTS_CONTROL_DISABLE) settings << " lines ours";
+        if (d.fAbortOnError) settings << " abort";
         settings << ' ' << d.ErrorChar;
-        return call("SetCommState", settings.str());
+        // Refused: equal XON and XOFF (SetCommState's page), binary mode off (DCB's), limits beyond
+        // the driver's 4096-byte buffer (IOCTL_SERIAL_SET_HANDFLOW in the WDK's serial sample).
+        const bool valid = d.fBinary && d.XonChar != d.XoffChar && d.XonLim <= 4096 && d.XoffLim <= 4096;
+        const DWORD error = call("SetCommState", settings.str());
+        return error || valid ? error : ERROR_INVALID_PARAMETER;
     }
     DWORD escapeCommFunction(HANDLE, DWORD function) override
     {
         const std::map<DWORD, std::string> names = {{SETDTR, "SETDTR"}, {CLRDTR, "CLRDTR"}, {CLRRTS, "CLRRTS"}};
         return call(names.at(function));
     }
+    DWORD clearCommError(HANDLE) override
+    {
+        std::erase_if(failing, [](const auto& f) { return f.second == ERROR_OPERATION_ABORTED; });
+        return call("ClearCommError");
+    }
+    DWORD getCommModemStatus(HANDLE) override { return call("GetCommModemStatus"); }
     void closeHandle(HANDLE) override
     {
         call("CloseHandle");
