@@ -38,7 +38,7 @@ inline const TabCase kTabCases[] = {
 
 // Input that runs nothing: no default or cancel button, no handler on the
 // list's text. Esc on the window follows each row.
-enum class Key { None, Enter, Esc };
+enum class Key { None, Enter, Esc, Space };
 enum class Target { EditField, Window };
 struct InputCase {
     const char* name;
@@ -60,24 +60,32 @@ inline const Log kStartLog {"CommPort=7", "PortOpen=true", "DTREnable=false"};
 inline const Log kPulseLog {"DTREnable=true", "Sleep=500", "DTREnable=false"};
 inline const Log kStopLog {"PortOpen=false", "exit 0"};
 
-// A button pressed, by a click or by Space with the focus on it, with the
-// list's text picked or typed: its command runs once, and nothing else.
+// A button pressed, by a click (Key::None) or by a key once Tab has brought
+// the focus to it, with the list's text picked or typed: its command runs
+// once, and nothing else; on the toolkit named, where toolkits differ.
+enum class Toolkit { Any, Qt, Win32 };
 struct ButtonCase {
     const char* name;
     const char* listText;
     const char* button;
-    bool bySpace;
+    Key key;
     Log expected;
+    Toolkit toolkit = Toolkit::Any;
 };
 inline const ButtonCase kButtonCases[] = {
-    {"Start with a picked entry", "7", "Command3", false, kStartLog},
-    {"Start with the initial text", kInitialText, "Command3", false, {"CommPort=0", "PortOpen=true", "DTREnable=false"}},
-    {"Start with typed text", " 1 2, more", "Command3", false, {"CommPort=12", "PortOpen=true", "DTREnable=false"}},
-    {"Start by Space", "7", "Command3", true, kStartLog},
-    {"Pulse Out", kInitialText, "Command1", false, kPulseLog},
-    {"Pulse Out by Space", kInitialText, "Command1", true, kPulseLog},
-    {"Stop and Close", kInitialText, "Command2", false, kStopLog},
-    {"Stop and Close by Space", kInitialText, "Command2", true, kStopLog},
+    {"Start with a picked entry", "7", "Command3", Key::None, kStartLog},
+    {"Start with the initial text", kInitialText, "Command3", Key::None,
+     {"CommPort=0", "PortOpen=true", "DTREnable=false"}},
+    {"Start with typed text", " 1 2, more", "Command3", Key::None, {"CommPort=12", "PortOpen=true", "DTREnable=false"}},
+    {"Tab to Start, Space", "7", "Command3", Key::Space, kStartLog},
+    {"Pulse Out", kInitialText, "Command1", Key::None, kPulseLog},
+    {"Pulse Out by Space", kInitialText, "Command1", Key::Space, kPulseLog},
+    {"Stop and Close", kInitialText, "Command2", Key::None, kStopLog},
+    {"Tab to Stop and Close, Space", kInitialText, "Command2", Key::Space, kStopLog},
+    // Windows' dialog manager makes the button Tab reaches the default one, which Enter presses
+    // (IsDialogMessage); Qt's Enter presses only auto-default buttons, none outside a dialog.
+    {"Tab to Stop and Close, Enter: Windows", kInitialText, "Command2", Key::Enter, kStopLog, Toolkit::Win32},
+    {"Tab to Stop and Close, Enter: Qt", kInitialText, "Command2", Key::Enter, {}, Toolkit::Qt},
 };
 
 // A click during a pulse runs after it: two whole pulses.

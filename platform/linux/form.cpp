@@ -90,7 +90,7 @@ QWidget* Form::createControl(const console::ControlDef& control)
     case console::ControlKind::ComboBox: combo_->setEditText(text); return combo_;
     case console::ControlKind::CommandButton: {
         auto* button = new QPushButton(text, this);
-        button->setAutoDefault(false); // Enter presses no button
+        button->setAutoDefault(false); // as outside any dialog: Space presses it, Enter does not
         return button;
     }
     case console::ControlKind::SerialComponent: break;

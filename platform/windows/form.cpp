@@ -23,7 +23,7 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 constexpr DWORD kFormExStyle = 0;
 
 // Clear of IDOK (1) and IDCANCEL (2): IsDialogMessage sends those for Enter
-// and Esc, and they must press no button.
+// and Esc where no button is the default, and they must press no button.
 constexpr int kFirstControlId = 100;
 
 struct ControlClass {
@@ -268,7 +268,7 @@ void Form::command(WPARAM wParam)
 {
     const int id = LOWORD(wParam);
     const auto control = std::find_if(controls_.begin(), controls_.end(), [id](const Control& c) { return c.id == id; });
-    if (control == controls_.end()) return; // IDOK and IDCANCEL from Enter and Esc: no default or cancel button
+    if (control == controls_.end()) return; // IDOK and IDCANCEL: the record has no default or cancel button
     if (control->def->kind == console::ControlKind::ComboBox) {
         if (HIWORD(wParam) == CBN_DROPDOWN) combo_->droppingDown();
         return;

@@ -49,9 +49,10 @@ void Program::start()
 
 void Program::handleMessage(MSG& message)
 {
-    // The dialog manager's keyboard: Tab and Shift+Tab, and Space presses
-    // the focused button. Enter and Esc become IDOK and IDCANCEL, which
-    // press nothing.
+    // The dialog manager's keyboard: Tab and Shift+Tab; Space presses the
+    // focused button, and so does Enter once Tab has brought the focus to it
+    // (the dialog manager then makes it the default button). Elsewhere Enter
+    // and Esc become IDOK and IDCANCEL, which press nothing.
     HWND window = form_ ? form_->window() : nullptr;
     if (window && IsDialogMessageW(window, &message)) return;
     TranslateMessage(&message);

@@ -367,15 +367,16 @@ TEST_F(FormTest, EnterEscAndTypingRunNothing)
 TEST_F(FormTest, EachButtonRunsItsCommandOnce)
 {
     for (const auto& c : form_cases::kButtonCases) {
+        if (c.toolkit == form_cases::Toolkit::Qt) continue;
         SCOPED_TRACE(c.name);
         startProgram();
         setListText(c.listText);
-        if (c.bySpace) {
-            SetFocus(control(c.button));
-            postKey(control(c.button), VK_SPACE);
-        } else {
-            postClick(control(c.button));
+        if (c.key == form_cases::Key::None) postClick(control(c.button));
+        for (int tabs = 0; c.key != form_cases::Key::None && focusedControl() != c.button && tabs < 4; ++tabs) {
+            postKey(GetFocus(), VK_TAB);
+            pump();
         }
+        if (c.key != form_cases::Key::None) postKey(GetFocus(), c.key == form_cases::Key::Enter ? VK_RETURN : VK_SPACE);
         pump();
         EXPECT_EQ(log, c.expected);
     }
