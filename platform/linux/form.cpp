@@ -80,6 +80,9 @@ Form::Form(const console::WindowDef& def, std::unique_ptr<HostedComponent> comm,
         if (control.font) widget->setFont(fontFor(*control.font));
     }
     orderTabs();
+    // A screen reader names the port list by the label whose buddy it is
+    // (AT-SPI's labelled-by relation, QAccessibleWidget::relations).
+    if (auto* label = findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) label->setBuddy(combo_);
 }
 
 QWidget* Form::createControl(const console::ControlDef& control)

@@ -147,10 +147,21 @@ void Form::createControls()
         return c->tabIndex == console::kNoTabIndex ? INT_MAX : c->tabIndex;
     };
     std::stable_sort(order.begin(), order.end(), [&](auto* a, auto* b) { return tabKey(a) < tabKey(b); });
+    // A screen reader names the port list after the static text just before
+    // it in the window order ("Providing the Name Property",
+    // learn.microsoft.com): the label goes there. It takes no focus, so the
+    // tab order stays as it is.
+    const auto isKind = [](console::ControlKind kind) { return [kind](auto* c) { return c->kind == kind; }; };
+    if (const auto label = std::find_if(order.begin(), order.end(), isKind(console::ControlKind::Label));
+        label != order.end()) {
+        const console::ControlDef* moved = *label;
+        order.erase(label);
+        order.insert(std::find_if(order.begin(), order.end(), isKind(console::ControlKind::ComboBox)), moved);
+    }
     for (const auto* control : order) {
         const int id = kFirstControlId + static_cast<int>(control - def_.controls.data());
-        // Clipped by its siblings: the label's box overlaps the list's by a
-        // pixel, and must not paint over it.
+        // Clipped by the siblings before it: where the label's box overlaps
+        // the list's, only one of them paints (applyDpi gives that to the list).
         SetLastError(0);
         HWND window = CreateWindowExW(0, classFor(control->kind)->className, widen(control->text).c_str(),
                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | classFor(control->kind)->style, 0,
@@ -181,6 +192,15 @@ void Form::applyDpi(int dpi)
         else if (HWND window = control(placement.control->name))
             SetWindowPos(window, nullptr, rect.left, rect.top, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    // The label is above the list in the window order (createControls), and
+    // its box reaches a pixel or two into the list's: it gives up that strip,
+    // so the list shows whole, as under a label drawn on the form itself.
+    HWND label = nullptr;
+    for (const auto& c : controls_)
+        if (c.def->kind == console::ControlKind::Label) label = c.window;
+    RECT labelBox, listBox;
+    if (label && combo_ && GetWindowRect(label, &labelBox) && GetWindowRect(combo_->window(), &listBox))
+        SetWindowRgn(label, CreateRectRgn(0, 0, labelBox.right - labelBox.left, listBox.top - labelBox.top), TRUE);
     InvalidateRect(window_, nullptr, TRUE);
 }
 

@@ -8,6 +8,7 @@
 #include "map_resolver.h"
 #include "platform/linux/program.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -147,6 +148,24 @@ private slots:
         for (const auto& line : console::form1().lines) {
             const QPoint mid((line.x1 + line.x2) / 30, (line.y1 + line.y2) / 30);
             QVERIFY2(image.pixelColor(mid).lightness() < background.lightness() - 100, line.name);
+        }
+    }
+
+    void screenReadersReadEachControl()
+    {
+        // What a screen reader reads through Qt's accessibility interface:
+        // each control's role, name, and the label naming it.
+        const std::tuple<const char*, QAccessible::Role, const char*, const char*> rows[] = {
+            {"Label1", QAccessible::StaticText, "Select Comm Port First", ""},
+            {"Combo1", QAccessible::ComboBox, "Comm Port", "Label1"}, {"Command3", QAccessible::Button, "Start", ""},
+            {"Command1", QAccessible::Button, "Pulse Out", ""}, {"Command2", QAccessible::Button, "Stop and Close", ""}};
+        startProgram();
+        for (const auto& [name, role, said, labelledBy] : rows) {
+            const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control(name));
+            const auto labels = accessible->relations(QAccessible::Label);
+            QCOMPARE(accessible->role(), role);
+            QCOMPARE(accessible->text(QAccessible::Name), qs(said));
+            QCOMPARE(labels.isEmpty() ? QString() : labels.first().first->object()->objectName(), qs(labelledBy));
         }
     }
 

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -268,6 +269,12 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
             HWND window = control(def.name);
             ASSERT_TRUE(window);
             EXPECT_EQ(rectIn(form(), window), placement.rect); // the combo box closed, at its record height
+            RECT whole, shown; // no sibling covers a control that takes input
+            GetClientRect(window, &whole);
+            HDC own = GetDC(window);
+            GetClipBox(own, &shown);
+            ReleaseDC(window, own);
+            EXPECT_TRUE(def.kind == console::ControlKind::Label || EqualRect(&shown, &whole));
             LOGFONTW font {};
             const auto handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
             ASSERT_TRUE(GetObjectW(handle, sizeof(font), &font));
@@ -327,6 +334,31 @@ TEST_F(FormTest, TabOrderFollowsTheRecordBothWays)
             EXPECT_EQ(focusedControl(), expected);
         }
     }
+}
+
+// What a screen reader reads, in the window order. MSAA names a combo box
+// after the static text just before it, any other control by its own text
+// ("Providing the Name Property", learn.microsoft.com); Wine's oleacc knows
+// only the second rule, so it is asked for the others.
+TEST_F(FormTest, ScreenReadersNameEachControlInWindowOrder)
+{
+    startProgram();
+    Texts said;
+    for (HWND w = GetWindow(form(), GW_CHILD), previous = nullptr; w; previous = w, w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t kind[16] = {};
+        IAccessible* object = nullptr;
+        BSTR name = nullptr;
+        VARIANT self {};
+        self.vt = VT_I4; // lVal 0: CHILDID_SELF
+        if (w == combo() && previous && GetClassNameW(previous, kind, 16) && std::wstring(kind) == WC_STATICW)
+            said.push_back(said.back());
+        else if (w != combo() && AccessibleObjectFromWindow(w, OBJID_CLIENT, __uuidof(IAccessible),
+                                                            reinterpret_cast<void**>(&object)) == S_OK)
+            said.push_back(object->get_accName(self, &name) == S_OK ? platform::narrow(name) : "");
+        if (object) object->Release();
+        SysFreeString(name);
+    }
+    EXPECT_EQ(said, (Texts {"Pulse Out", "Select Comm Port First", "Select Comm Port First", "Stop and Close", "Start"}));
 }
 
 TEST_F(FormTest, FocusComesBackWhereItWasAfterAnotherWindow)
