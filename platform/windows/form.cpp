@@ -190,7 +190,8 @@ void Form::applyDpi(int dpi)
         if (placement.control->kind == console::ControlKind::ComboBox && combo_)
             combo_->place(rect);
         else if (HWND window = control(placement.control->name))
-            SetWindowPos(window, nullptr, rect.left, rect.top, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(window, nullptr, rect.left, rect.top, rect.width, rect.height,
+                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     }
     // The label is above the list in the window order (createControls), and
     // its box reaches a pixel or two into the list's: it gives up that strip,
@@ -200,8 +201,13 @@ void Form::applyDpi(int dpi)
         if (c.def->kind == console::ControlKind::Label) label = c.window;
     RECT labelBox, listBox;
     if (label && combo_ && GetWindowRect(label, &labelBox) && GetWindowRect(combo_->window(), &listBox))
-        SetWindowRgn(label, CreateRectRgn(0, 0, labelBox.right - labelBox.left, listBox.top - labelBox.top), TRUE);
-    InvalidateRect(window_, nullptr, TRUE);
+        SetWindowRgn(label, CreateRectRgn(0, 0, labelBox.right - labelBox.left, listBox.top - labelBox.top), FALSE);
+    // The moves above redraw nothing. The form and every control repaint
+    // once, with the new fonts at the new places: the form clips its
+    // controls, so invalidating it alone leaves them as they were, and
+    // Windows keeps the pixels of a control it moves (SetWindowPos without
+    // SWP_NOCOPYBITS).
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 SIZE Form::frameSize(int dpi) const

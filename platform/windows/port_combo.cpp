@@ -37,7 +37,9 @@ int PortCombo::closedHeight() const
 
 void PortCombo::place(const PixelRect& rect)
 {
-    SetWindowPos(combo_, nullptr, rect.left, rect.top, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Redrawn by the form once everything is placed.
+    SetWindowPos(combo_, nullptr, rect.left, rect.top, rect.width, rect.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     // The closed box is as tall as its edit field and a border the system
     // chooses; only the field's height can be set, and systems count it
     // differently, so set it, measure, correct.

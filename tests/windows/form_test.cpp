@@ -254,9 +254,13 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
                                                    static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_EXSTYLE)),
                                                    platform::windowDpi(form()));
             OffsetRect(&suggested, -suggested.left, -suggested.top);
+            // Wine repaints a window whole when its size changes, Windows only what that uncovers:
+            // the frame takes its new size first, and the change itself must repaint.
+            SetWindowPos(form(), nullptr, 0, 0, suggested.right, suggested.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+            pump();
             SendMessageW(form(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         }
-        RedrawWindow(form(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        pump(); // the window paints what the change left to paint, unhelped
         const auto layout = platform::layOutForm(console::form1(), dpi);
         RECT client;
         GetClientRect(form(), &client);
@@ -273,8 +277,15 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
             GetClientRect(window, &whole);
             HDC own = GetDC(window);
             GetClipBox(own, &shown);
-            ReleaseDC(window, own);
             EXPECT_TRUE(def.kind == console::ControlKind::Label || EqualRect(&shown, &whole));
+            std::vector<COLORREF> shots[2]; // as shown, then as painted afresh: it repainted itself
+            for (auto& shot : shots) {
+                for (int y = 0; y < whole.bottom; ++y)
+                    for (int x = 0; x < whole.right; ++x) shot.push_back(GetPixel(own, x, y));
+                RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            }
+            EXPECT_TRUE(shots[0] == shots[1]) << "stale after the change";
+            ReleaseDC(window, own);
             LOGFONTW font {};
             const auto handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
             ASSERT_TRUE(GetObjectW(handle, sizeof(font), &font));
