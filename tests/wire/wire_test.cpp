@@ -174,7 +174,7 @@ void exitPaths(const GuestRun& run)
         {"stop", 1, "0", "none", 1},
         {"frame", 2, "0", "none", 1}, // the close waits for the pulse
         {"error", 3, "1", "none", 0},
-        {"term", 4, "143", "none", 1},  // the signal waits for the pulse; the click queued behind it pulses no more
+        {"term", 4, "143", "none", 1},  // the signal waits for the pulse
         {"kill", 5, "137", "stale", 0}, // cut short: the kernel drops the line
         {"hup", 8, "129", "none", 1},
         {"int", 9, "130", "none", 0},   // while the report is up
