@@ -36,13 +36,11 @@ click start # already open: reported
 read_report report_error
 ended error 3
 
-# A signal during a pulse, a click queued behind it, and the mark after it:
-# the pulse ends whole and the click runs no other.
+# A signal during a pulse, and the mark after it.
 for signal in TERM:4 KILL:5 HUP:8; do
   name=${signal%:*}
   open_instance "${name,,}"
   begin_pulse
-  click pulse
   kill "-$name" "$PID"
   ended "${name,,}" "${signal#*:}"
 done
