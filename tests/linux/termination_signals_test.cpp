@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Termination signals in a process of their own each, wired as main wires
-// them: a signal raised during a handler (as during a pulse) reaches the
-// program before a handler queued behind it, and the process then dies of
-// it; a second ends a program whose loop is stuck; one ignored at start
-// (nohup) stays ignored.
+// Termination signals, each in a process of its own wired as main wires
+// them: one raised during a handler (a pulse) ends the program before a
+// handler queued behind it runs, then kills it; a second ends a stuck
+// program; one ignored at start (nohup) stays ignored.
 
 #include "doubles.h"
 #include "platform/common/handler_dispatch.h"
@@ -37,15 +36,9 @@ void receive(const SignalCase& c)
     QEventLoop loop;
     platform::HandlerDispatch dispatch(reporter, [] {}, [&loop](int) { loop.quit(); });
     int endedBy = 0;
-    platform::TerminationSignals handled([&](int signal) {
-        endedBy = signal;
-        dispatch.endWithStatus(128 + signal);
-    });
+    platform::TerminationSignals handled([&](int signal) { dispatch.endWithStatus(128 + (endedBy = signal)); });
     dispatch.setBeforeEachHandler([&] { handled.deliverPending(); });
-    dispatch.run([&] {
-        ::raise(c.first);
-        if (c.second) ::raise(c.second);
-    });
+    dispatch.run([&] { for (const int signal : {c.first, c.second}) if (signal) ::raise(signal); }); // a pulse
     dispatch.run([] { ::_exit(99); }); // a click queued meanwhile
     QTimer::singleShot(300, &loop, &QEventLoop::quit);
     loop.exec();
