@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // What Start's checks before open() cost (is the device the system console,
-// does a process have it open, is it locked, and taking its locks), against
-// the whole of a Start and close on a pseudo-terminal; on this machine as it
-// is, then with 1,000 more processes holding 20 descriptors each. The runs
-// of the two alternate. As root the scan looks into every process, else
-// into the user's own. Prints medians and p99s in microseconds.
+// does a process lock it or have it open, is it locked, and taking its
+// locks), and of those the read of /proc/locks alone, against the whole of a
+// Start and close on a pseudo-terminal; on this machine as it is, then with
+// 1,000 more processes holding 20 descriptors each, one of them under a
+// flock (a line of /proc/locks each). The runs alternate. As root the scan
+// looks into every process, else into the user's own. Prints medians and
+// p99s in microseconds.
 //
 //   start_checks [N]      N runs of each, each way (default 50)
 
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,13 +58,16 @@ double microseconds(Step step)
 void measure(const char* load, const std::string& device, int runs)
 {
     OneDevice resolver(device);
-    std::vector<double> checks, start;
+    std::vector<double> checks, locks, start;
     for (int i = 0; i < runs; ++i) {
         checks.push_back(microseconds([&] {
             platform::PortLock lock;
-            if (resolver.isSystemConsole(device) || platform::openHolder(device)
+            if (resolver.isSystemConsole(device) || platform::lockHolder(device) || platform::openHolder(device)
                 || lock.take(device) != platform::PortLock::Outcome::Taken)
                 std::abort(); // the pseudo-terminal is ours alone
+        }));
+        locks.push_back(microseconds([&] {
+            if (platform::lockHolder(device)) std::abort();
         }));
         start.push_back(microseconds([&] {
             platform::SerialComponent comm(resolver);
@@ -70,8 +76,9 @@ void measure(const char* load, const std::string& device, int runs)
             comm.setPortOpen(false);
         }));
     }
-    const auto c = pulseFigures(checks), s = pulseFigures(start);
-    std::printf("%-34s %10.0f %10.0f %14.0f %10.0f\n", load, c.median, c.p99, s.median, s.p99);
+    const auto c = pulseFigures(checks), l = pulseFigures(locks), s = pulseFigures(start);
+    std::printf("%-34s %10.0f %10.0f %10.0f %10.0f %14.0f %10.0f\n", load, c.median, c.p99, l.median, l.p99, s.median,
+                s.p99);
 }
 
 // `count` processes that each hold `descriptors` open until killed.
@@ -83,7 +90,9 @@ std::vector<pid_t> crowd(int count, int descriptors)
     for (int i = 0; i < count; ++i) {
         const pid_t pid = ::fork();
         if (pid == 0) {
-            for (int d = 0; d < descriptors; ++d) ::open("/dev/null", O_RDONLY);
+            const int first = ::open("/dev/null", O_RDONLY);
+            ::flock(first, LOCK_SH); // a line of /proc/locks
+            for (int d = 1; d < descriptors; ++d) ::open("/dev/null", O_RDONLY);
             [[maybe_unused]] const auto n = ::write(ready[1], "x", 1);
             for (;;) ::pause();
         }
@@ -108,7 +117,8 @@ int main(int argc, char* argv[])
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return 1;
     const std::string device = ::ptsname(master);
     std::printf("%d runs each; uid %d; %s\n", runs, static_cast<int>(::getuid()), device.c_str());
-    std::printf("%-34s %10s %10s %14s %10s\n", "", "checks med", "p99", "Start+close med", "p99");
+    std::printf("%-34s %10s %10s %10s %10s %14s %10s\n", "", "checks med", "p99", "locks med", "p99",
+                "Start+close med", "p99");
     measure("as the machine is", device, runs);
     const auto pids = crowd(1000, 20);
     measure("with 1,000 processes x 20 fds", device, runs);

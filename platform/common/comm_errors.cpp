@@ -27,6 +27,8 @@ constexpr CommFaultRow kCommFaults[] = {
     // The console is busy for good; its own text says so.
     {CommFault::SystemConsole, 8010,
      "Port busy: port {port} ({device}) is the system console, which the kernel and logins use. Pick another port"},
+    // What is known of the lock, and what the user can do, is the detail.
+    {CommFault::Locked, 8010, "Port busy: port {port} ({device}) is locked by {detail}"},
     {CommFault::PermissionDenied, 8011, "Permission denied: port {port} ({device}). {detail}"},
     {CommFault::DeviceMissing, 8012,
      "Device missing: port {port} ({device}) is not there. Is it plugged in? {detail}"},

@@ -16,6 +16,7 @@ enum class CommFault {
     DeviceMissing,    // the device node is not there
     Busy,
     SystemConsole,    // the device is an active system console: busy too
+    Locked,           // a lock file that may be live, though no live process is seen behind it: busy too
     StaleLock,        // a lock left by a process that ended, which we may not remove
     PermissionDenied,
     OpenFailed,

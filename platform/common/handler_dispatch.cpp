@@ -16,6 +16,7 @@ HandlerDispatch::HandlerDispatch(ErrorReporter& reporter, std::function<void()> 
 
 void HandlerDispatch::run(const std::function<void()>& handler) noexcept
 {
+    if (beforeEachHandler_ && !ended_) beforeEachHandler_();
     if (ended_) return;
     try {
         handler();

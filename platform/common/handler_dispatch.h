@@ -23,6 +23,11 @@ public:
 
     void run(const std::function<void()>& handler) noexcept;
 
+    // Runs before each handler, first: where an end was asked for from
+    // outside while a handler ran (a signal during a pulse), it must reach
+    // the program before a click queued meanwhile does. Must not throw.
+    void setBeforeEachHandler(std::function<void()> check) { beforeEachHandler_ = std::move(check); }
+
     // Stop and Close's end: status 0.
     void endProgram() override;
     // An end from outside (a termination signal): its status stands, also
@@ -38,6 +43,7 @@ private:
     ErrorReporter& reporter_;
     std::function<void()> releasePort_;
     std::function<void(int)> exitProgram_;
+    std::function<void()> beforeEachHandler_;
     // Made beforehand: when memory runs out, the report must not need any.
     const console::UntrappedError outOfMemory_;
     const console::UntrappedError internalError_;

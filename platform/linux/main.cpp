@@ -19,9 +19,15 @@ int main(int argc, char* argv[])
     platform::SystemSleep sleep;
     const platform::PortResolver& resolver = platform::systemPortResolver();
     platform::Program program({resolver, std::make_unique<platform::SerialComponent>(resolver), sleep, nullptr, {}});
-    // Ended by a signal: the loop stops, the window and the port go, and the
-    // status says which signal it was, as a shell would (143 for SIGTERM).
-    platform::TerminationSignals terminationSignals(
-        [&program](int signal) { program.dispatch().endWithStatus(128 + signal); });
-    return program.run();
+    // Ended by a signal: the loop stops, the window and the port go, then
+    // the signal ends the process as if it had never been caught.
+    int endedBy = 0;
+    platform::TerminationSignals terminationSignals([&](int signal) {
+        endedBy = signal;
+        program.dispatch().endWithStatus(128 + signal);
+    });
+    program.dispatch().setBeforeEachHandler([&] { terminationSignals.deliverPending(); });
+    const int status = program.run();
+    if (endedBy) platform::endBySignal(endedBy);
+    return status;
 }

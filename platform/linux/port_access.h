@@ -13,7 +13,6 @@ struct PortHolder {
     long pid = 0;         // 0 where nothing names a process
     std::string program;  // empty where the system does not tell
     std::string user;     // the process's user where it is not ours
-    std::string lockFile; // the lock file that tells, where one does
 };
 
 // A process other than this one that has the device open, found by device
@@ -22,14 +21,27 @@ struct PortHolder {
 // seen: all of them as root, otherwise the user's own.
 std::optional<PortHolder> openHolder(const std::string& devicePath);
 
+// A process that holds a lock on the device node itself (flock(2), as
+// picocom, tio and pyserial's exclusive open take; or fcntl(2)), read from
+// /proc/locks, which every user may read, by the node's filesystem and
+// inode. So another user's holder is seen, where /proc/PID/fd is closed.
+std::optional<PortHolder> lockHolder(const std::string& devicePath);
+
 // The live process `pid`: its program and, where not ours, its user.
 PortHolder processHolder(long pid);
+
+// Whether any of the process's user ids (real, effective, saved, file
+// system) is `uid`.
+bool processHasUid(long pid, uid_t uid);
+
+// The base name of the program `pid` runs, from /proc/PID/exe: readable for
+// our own processes, or any as root; else empty.
+std::string executableName(long pid);
 
 // A user's name, or "uid N" where the system has none.
 std::string userName(uid_t uid);
 
-// "minicom (pid 4242)", "screen (pid 77, user alice)", "another program
-// (lock file /var/lock/LCK..ttyS1)", or "another program".
+// "minicom (pid 4242)", "screen (pid 77, user alice)", or "another program".
 std::string describeHolder(const std::optional<PortHolder>& holder);
 
 // Whether the calling user lacks read/write access to the device.

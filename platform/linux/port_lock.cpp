@@ -41,6 +41,11 @@ constexpr std::string_view kUucpLockDirectory = "/var/lock";
 // clock ticks).
 constexpr double kFreshSeconds = 1.0;
 
+// A lock that names no process (empty, or no pid in any form we know) holds
+// this long after it was last written, then counts as left behind: QLockFile
+// takes the same time (its staleLockTime) for a lock it cannot check.
+constexpr double kNamelessSeconds = 30.0;
+
 std::vector<std::string> qtLockDirectories()
 {
     std::vector<std::string> dirs(std::begin(kLockDirectories), std::end(kLockDirectories));
@@ -121,39 +126,104 @@ std::optional<double> processStart(long pid)
 
 bool alive(long pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
 
-struct Judgement {
-    bool held = true;
-    PortHolder holder;          // where held
-    std::optional<long> pid;    // the process it names, ended where stale
+// "rm PATH" for the user's own file, else who may remove it.
+std::string removal(const std::string& path, uid_t owner)
+{
+    if (owner == ::getuid()) return "remove it (rm " + path + ")";
+    return "its owner or an administrator can remove it (sudo rm " + path + ")";
+}
+
+// "/var/lock/LCK..ttyS1 (user alice)"
+std::string lockNamed(const std::string& path, uid_t owner) { return path + " (user " + userName(owner) + ")"; }
+
+} // namespace
+
+struct LockJudgement {
+    enum Verdict { Held, Locked, Stale } verdict = Locked;
+    PortHolder holder;          // Held: the live process it names
+    std::string detail;         // Locked: what is known, and what the user can do
+    std::optional<long> pid;    // the process it names
+    std::string reusedBy;       // Stale: the program that has its pid now, if one does
 };
 
-// What the lock file open on `fd` says now. A file that cannot be read, is
-// empty or was written within the last second holds; else it holds while
-// the process it names lives and started before the file was last written
-// (a later start is a new process that was given the same pid).
-Judgement judge(int fd, const std::string& path)
+namespace {
+
+// Whether live process `pid` is not the lock's writer, on evidence beyond
+// start times: the program the lock names is not the one the process runs
+// (where /proc/PID/exe may be read, as QLockFile compares), or none of the
+// process's user ids owns the file that its writer created.
+bool pidReused(long pid, const LockFileContent& content, uid_t owner)
 {
-    Judgement j;
-    j.holder.lockFile = path;
+    const std::string running = executableName(pid);
+    if (!content.program.empty() && !running.empty() && running != content.program) return true;
+    return !processHasUid(pid, owner);
+}
+
+// What the lock file open on `fd` says now:
+// - a live process it names holds it, if that process started before the
+//   file was last written; one that started later is either a new process
+//   given the same pid or, after the clock was set forward, the writer
+//   itself: without other evidence (pidReused) the port counts as locked;
+// - a lock that names no process holds for kNamelessSeconds, one that names
+//   an ended process for kFreshSeconds, after it was last written;
+// - a file that cannot be read holds.
+LockJudgement judge(int fd, const std::string& path)
+{
+    LockJudgement j;
     struct stat st {};
     char bytes[kMaxLockFileSize];
     const ssize_t size = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::pread(fd, bytes, sizeof bytes, 0) : -1;
-    if (size < 0) return j;
+    if (size < 0) {
+        j.detail = path + ", which cannot be read (" + std::strerror(errno) + ")";
+        return j;
+    }
     const LockFileContent content = readLockFile({bytes, static_cast<std::size_t>(size)}, pidMax());
     j.pid = content.pid;
-    const double written = seconds(st.st_mtim);
+    const double written = seconds(st.st_mtim), age = clockSeconds(CLOCK_REALTIME) - written;
     if (content.pid && alive(*content.pid)) {
+        const PortHolder running = processHolder(*content.pid);
+        if (pidReused(*content.pid, content, st.st_uid)) {
+            j.verdict = LockJudgement::Stale;
+            j.reusedBy = running.program.empty() ? "another program" : running.program;
+            return j;
+        }
         const auto started = processStart(*content.pid);
         if (!started || *started <= written + kFreshSeconds) {
-            j.holder = processHolder(*content.pid);
-            j.holder.lockFile = path;
+            j.verdict = LockJudgement::Held;
+            j.holder = running;
             if (j.holder.program.empty()) j.holder.program = content.program;
             return j;
         }
+        j.detail = lockNamed(path, st.st_uid) + ", which names " + describeHolder(running)
+                   + ", a process that started after the lock was written. Either the system clock was set forward "
+                     "since, and that program uses the port, or the lock's own program ended and its pid was given "
+                     "to another: then "
+                   + removal(path, st.st_uid);
+        return j;
     }
-    if (size == 0 || clockSeconds(CLOCK_REALTIME) - written < kFreshSeconds) return j;
-    j.held = false;
+    if (!content.pid && age < kNamelessSeconds) {
+        j.detail = lockNamed(path, st.st_uid) + ", which names no process yet: a program may be taking the port. "
+                   "Try again in a moment; a lock that names none for 30 s counts as left behind";
+        return j;
+    }
+    if (age < kFreshSeconds) {
+        j.detail = lockNamed(path, st.st_uid) + ", written just now: a program may be taking the port. "
+                   "Try again in a moment";
+        return j;
+    }
+    j.verdict = LockJudgement::Stale;
     return j;
+}
+
+// A lock we may not open: nothing tells whether it is left behind.
+std::string unreadableLock(const std::string& path, int error)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return path + ", which cannot be read (" + std::strerror(error) + ")";
+    const std::string owner = userName(st.st_uid);
+    return lockNamed(path, st.st_uid) + ", which cannot be read here (" + std::strerror(error)
+           + "), so nothing tells whether its program still runs. If no program of " + owner
+           + "'s uses the port, " + removal(path, st.st_uid);
 }
 
 // Our lock in QLockFile's form, which minicom and picocom read too (they
@@ -162,13 +232,8 @@ Judgement judge(int fd, const std::string& path)
 // name on the second line.
 std::string lockContent()
 {
-    char exe[PATH_MAX] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string program = "dtr-pulse-out";
-    if (n > 0) program = std::filesystem::path(std::string(exe, static_cast<std::size_t>(n))).filename().string();
-    constexpr std::string_view kDeleted = " (deleted)"; // the program was replaced while it runs
-    if (const auto at = program.rfind(kDeleted); at != std::string::npos && at + kDeleted.size() == program.size())
-        program.resize(at);
+    std::string program = executableName(::getpid());
+    if (program.empty()) program = "dtr-pulse-out";
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     return std::to_string(::getpid()) + "\n" + program + "\n" + host + "\n";
@@ -185,10 +250,14 @@ bool writeAll(int fd, const std::string& text)
     return true;
 }
 
-std::string staleLockAdvice(const std::string& path, uid_t owner, std::optional<long> pid)
+std::string staleLockAdvice(const std::string& path, uid_t owner, const LockJudgement& j)
 {
-    return path + ", left behind by user " + userName(owner) + ": "
-           + (pid ? "its process (pid " + std::to_string(*pid) + ") has ended" : "it names no process")
+    std::string why = "it names no process";
+    if (j.pid && !j.reusedBy.empty())
+        why = "its pid " + std::to_string(*j.pid) + " now belongs to another program (" + j.reusedBy + ")";
+    else if (j.pid)
+        why = "its process (pid " + std::to_string(*j.pid) + ") has ended";
+    return path + ", left behind by user " + userName(owner) + ": " + why
            + ". Only its owner or an administrator can remove it (sudo rm " + path + ")";
 }
 
@@ -208,6 +277,13 @@ void PortLock::release() noexcept
     held_.clear();
 }
 
+PortLock::Outcome PortLock::refusal(const LockJudgement& j)
+{
+    if (j.verdict != LockJudgement::Held) return refuse(j.detail);
+    holder_ = j.holder;
+    return Outcome::Held;
+}
+
 PortLock::Outcome PortLock::take(const std::string& devicePath)
 {
     release();
@@ -222,13 +298,10 @@ PortLock::Outcome PortLock::take(const std::string& devicePath)
         if (ours(file)) continue;
         const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0 && errno == ENOENT) continue;
-        const Judgement j = fd < 0 ? Judgement {} : judge(fd, file);
-        if (fd >= 0) ::close(fd);
-        if (j.held) {
-            holder_ = j.holder;
-            holder_->lockFile = file;
-            return Outcome::Held;
-        }
+        if (fd < 0) return refuse(unreadableLock(file, errno));
+        const LockJudgement j = judge(fd, file);
+        ::close(fd);
+        if (j.verdict != LockJudgement::Stale) return refusal(j);
     }
     if (qtPath.empty()) {
         detail_ = "no lock directory is writable";
@@ -240,6 +313,12 @@ PortLock::Outcome PortLock::take(const std::string& devicePath)
     return outcome;
 }
 
+PortLock::Outcome PortLock::refuse(std::string detail)
+{
+    detail_ = std::move(detail);
+    return Outcome::Locked;
+}
+
 PortLock::Outcome PortLock::acquire(const std::string& path, bool required)
 {
     // Each stale lock removed may be replaced by a quicker program's: a few rounds.
@@ -248,7 +327,10 @@ PortLock::Outcome PortLock::acquire(const std::string& path, bool required)
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd >= 0) {
             struct stat st {};
-            if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !writeAll(fd, lockContent()) || ::fstat(fd, &st) != 0) {
+            // The mode set outright, not left to the umask: a lock other users
+            // cannot read (0600 under umask 077) is one minicom skips.
+            if (::fchmod(fd, 0644) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || !writeAll(fd, lockContent())
+                || ::fstat(fd, &st) != 0) {
                 detail_ = "writing the lock file " + path + " failed: " + std::strerror(errno);
                 ::unlink(path.c_str());
                 ::close(fd);
@@ -264,28 +346,37 @@ PortLock::Outcome PortLock::acquire(const std::string& path, bool required)
         }
         const int existing = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (existing < 0 && errno == ENOENT) continue; // removed meanwhile
-        holder_ = PortHolder {0, {}, {}, path};
-        if (existing < 0) return Outcome::Held; // one we may not read, or a link: nothing says it is free
-        Judgement j = judge(existing, path);
+        if (existing < 0) return refuse(unreadableLock(path, errno)); // or a link: nothing says it is free
+        LockJudgement j = judge(existing, path);
+        if (j.verdict != LockJudgement::Stale) {
+            ::close(existing);
+            return refusal(j);
+        }
         // A stale lock goes only under its flock (which a live QLockFile
         // keeps, as we do), only while the path still names this file, and
         // only if it still reads stale then: minicom and picocom take no
         // flock, and may have rewritten or replaced it since it was read.
+        if (::flock(existing, LOCK_EX | LOCK_NB) != 0) {
+            ::close(existing);
+            if (const auto keeper = lockHolder(path); keeper && keeper->pid) {
+                holder_ = keeper;
+                return Outcome::Held;
+            }
+            return refuse(path + ", which another program keeps locked");
+        }
+        j = judge(existing, path);
         struct stat opened {}, now {};
-        const bool locked = !j.held && ::flock(existing, LOCK_EX | LOCK_NB) == 0;
-        if (locked) j = judge(existing, path);
         const bool same = ::fstat(existing, &opened) == 0 && ::lstat(path.c_str(), &now) == 0
                           && opened.st_dev == now.st_dev && opened.st_ino == now.st_ino;
-        if (!locked || j.held || !same) {
+        if (!same || j.verdict != LockJudgement::Stale) {
             ::close(existing);
-            if (locked && !same) continue; // replaced: judge the new one
-            if (j.held) holder_ = j.holder;
-            return Outcome::Held;
+            if (!same) continue; // replaced: judge the new one
+            return refusal(j);
         }
         const int removed = ::unlink(path.c_str()) == 0 ? 0 : errno;
         ::close(existing);
         if (removed == EACCES || removed == EPERM) { // another user's, in a sticky directory
-            detail_ = staleLockAdvice(path, opened.st_uid, j.pid);
+            detail_ = staleLockAdvice(path, opened.st_uid, j);
             return Outcome::StaleForeign;
         }
         if (removed != 0 && removed != ENOENT) {
@@ -293,7 +384,7 @@ PortLock::Outcome PortLock::acquire(const std::string& path, bool required)
             return Outcome::Failed;
         }
     }
-    return Outcome::Held; // holder_ names the last file found
+    return refuse(path + ", which other programs keep replacing");
 }
 
 } // namespace platform

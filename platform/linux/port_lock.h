@@ -15,11 +15,14 @@
 
 namespace platform {
 
+struct LockJudgement; // what a lock file says now
+
 class PortLock {
 public:
     enum class Outcome {
         Taken,
-        Held,         // holder() names who, as far as the lock tells
+        Held,         // holder() names the live process the lock names
+        Locked,       // a lock that may be live; detail() says what is known and what the user can do
         StaleForeign, // a dead process's lock we may not remove; detail() says whose and how
         Failed,       // no lock could be made; detail() says why
     };
@@ -42,6 +45,9 @@ private:
         ino_t ino;
     };
     Outcome acquire(const std::string& path, bool required);
+    // Locked, with what is known; or Held by the process the judgement names.
+    Outcome refuse(std::string detail);
+    Outcome refusal(const LockJudgement& judgement);
 
     std::vector<Held> held_;
     std::optional<PortHolder> holder_;

@@ -70,12 +70,14 @@ void SerialComponent::openPort()
     if (::access(device->c_str(), F_OK) != 0)
         throw commError(CommFault::DeviceMissing, commPort(), *device, describePresentPorts(resolver_));
     if (resolver_.isSystemConsole(*device)) throw commError(CommFault::SystemConsole, commPort(), *device);
-    // Programs that keep no lock (a getty, screen, cat) are seen in /proc.
-    if (const auto holder = openHolder(*device))
+    // picocom, tio and pyserial lock the device itself, whoever runs them;
+    // programs that keep no lock (a getty, screen, cat) are seen in /proc.
+    if (auto holder = lockHolder(*device); holder || (holder = openHolder(*device)))
         throw commError(CommFault::Busy, commPort(), *device, describeHolder(holder));
     switch (lock_.take(*device)) {
     case PortLock::Outcome::Taken: break;
     case PortLock::Outcome::Held: throw commError(CommFault::Busy, commPort(), *device, describeHolder(lock_.holder()));
+    case PortLock::Outcome::Locked: throw commError(CommFault::Locked, commPort(), *device, lock_.detail());
     case PortLock::Outcome::StaleForeign: throw commError(CommFault::StaleLock, commPort(), *device, lock_.detail());
     case PortLock::Outcome::Failed: throw commError(CommFault::OpenFailed, commPort(), *device, lock_.detail());
     }
@@ -83,6 +85,15 @@ void SerialComponent::openPort()
 
     const TtyPort::OpenResult result = port_.open(*device, settings);
     if (result.openError) throwOpenFailure(*device, result.openError);
+    // Locked between our look and our open: theirs, though our open has
+    // lowered its lines already.
+    if (result.lockError) {
+        release();
+        if (result.lockError == EWOULDBLOCK)
+            throw commError(CommFault::Busy, commPort(), *device, describeHolder(lockHolder(*device)));
+        throw commError(CommFault::OpenFailed, commPort(), *device,
+                        std::string("locking it failed: ") + std::strerror(result.lockError));
+    }
     // A device without modem-control lines (a pseudo-terminal) still opens:
     // the next DTR write says it has no DTR line.
     if (result.linesError && !noModemLines(result.linesError)) {

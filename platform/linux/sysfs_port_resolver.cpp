@@ -74,9 +74,12 @@ std::vector<std::string> SysfsPortResolver::deviceNames() const
         // Only ttys with hardware behind them have a device link; virtual
         // consoles, ptmx and the like have none. An entry we cannot read is
         // skipped; it must not end the walk, or every port after it would
-        // get another number.
+        // get another number. A Bluetooth port bound by `rfcomm bind` gets
+        // its link only while connected (rfcomm_reparent_device in
+        // net/bluetooth/rfcomm/tty.c), yet opening it connects: it is a
+        // port all along, and its number must not move when a link comes up.
         std::error_code entryError;
-        if (!std::filesystem::exists(entry / "device", entryError)) continue;
+        if (!startsWith(name, "rfcomm") && !std::filesystem::exists(entry / "device", entryError)) continue;
         if (familyRank(name) == 0 && !isKnownUart(entry)) continue;
         names.push_back(name);
     }

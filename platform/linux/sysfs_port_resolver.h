@@ -9,7 +9,8 @@ namespace platform {
 
 // Port n is the n-th serial device present, in this order: built-in UARTs
 // ttyS* of a known UART type by number, then ttyUSB*, then ttyACM*, then the
-// rest by natural name order. Read from sysfs alone: opening a UART to probe
+// rest by natural name order (bound Bluetooth ports, rfcomm*, connected or
+// not, among them). Read from sysfs alone: opening a UART to probe
 // it would raise its DTR.
 class SysfsPortResolver : public PortResolver {
 public:

@@ -15,12 +15,17 @@ namespace platform {
 // pulse waits for the pulse to end, so the line is never left high. From
 // the first signal on the default actions are back, so a second one ends a
 // program that no longer answers (the kernel's close still drops the lines:
-// HUPCL).
+// HUPCL). A signal ignored when the program started stays ignored, as
+// nohup and a shell's background jobs ask.
 class TerminationSignals : public QObject {
 public:
     // onSignal gets the signal's number; one instance per process.
     explicit TerminationSignals(std::function<void(int signal)> onSignal, QObject* parent = nullptr);
     ~TerminationSignals() override;
+
+    // Hands a signal that has arrived but not yet reached the event loop to
+    // onSignal now: a click queued during a pulse must not outrun it.
+    void deliverPending();
 
 private:
     void deliver();
@@ -28,5 +33,10 @@ private:
     std::function<void(int)> onSignal_;
     QSocketNotifier* notifier_ = nullptr;
 };
+
+// Ends the process by `signal` with its default action, after the orderly
+// end: the caller (a shell, a script) sees a death by that signal, as from
+// any program that does not catch it, and stops on Ctrl+C.
+[[noreturn]] void endBySignal(int signal);
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -61,6 +62,12 @@ TtyPort::OpenResult TtyPort::open(const std::string& device, const termios& sett
         return result;
     }
     if (::ioctl(fd, TIOCMBIC, &kBothLines) != 0) result.linesError = errno;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // Its settings are its holder's: not a byte of them is ours to put back.
+        result.lockError = errno;
+        ::close(fd);
+        return result;
+    }
     fd_ = fd;
     if (::tcgetattr(fd, &found_) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || ::tcsetattr(fd, TCSANOW, &settings) != 0) {
         result.setupError = errno;

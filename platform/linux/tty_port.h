@@ -43,6 +43,7 @@ public:
     struct OpenResult {
         int openError = 0;  // errno of open(); the rest did not run
         int linesError = 0; // errno of lowering DTR and RTS (ENOTTY: no modem lines)
+        int lockError = 0;  // errno of flock() on the device (EWOULDBLOCK: another program has it)
         int setupError = 0; // errno of TIOCEXCL or tcsetattr
     };
 
@@ -52,7 +53,10 @@ public:
     ~TtyPort() override; // closes
 
     // Nothing but open() itself is left between the caller's preparations
-    // and the write that lowers the lines. Closed again on any error.
+    // and the write that lowers the lines. The device is then held as
+    // Windows holds a port, as far as Linux allows: flock() on it, which
+    // picocom, tio and pyserial honour whoever runs them, and TIOCEXCL,
+    // which fails every other open but root's. Closed again on any error.
     OpenResult open(const std::string& device, const termios& settings);
     int setDtr(bool on); // 0 or errno
     // Puts back the termios found at open, but with speed B0 (so the next

@@ -7,7 +7,10 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <climits>
+#include <string>
 #include <termios.h>
+#include <unistd.h>
 #include <utility>
 
 InjectedCalls injected;
@@ -41,7 +44,9 @@ extern "C" int open(const char* path, int flags, ...)
     }
     if (injected.openError && injected.openPath == path && fails(injected.openError)) return -1;
     static const auto real = next<int (*)(const char*, int, ...)>("open");
-    return real(path, flags, mode);
+    const int fd = real(path, flags, mode);
+    if (fd >= 0 && !injected.watchPath.empty() && injected.watchPath == path) injected.watchedOpened = true;
+    return fd;
 }
 
 extern "C" int tcsetattr(int fd, int action, const termios* settings) noexcept
@@ -62,9 +67,20 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept
     return real(fd, request, argument);
 }
 
+// The path a descriptor was opened by.
+static std::string pathOf(int fd)
+{
+    char path[PATH_MAX] = {};
+    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+}
+
 extern "C" int flock(int fd, int operation) noexcept
 {
-    if (injected.beforeFlock) std::exchange(injected.beforeFlock, nullptr)();
+    if (injected.beforeFlock && (injected.flockPath.empty() || injected.flockPath == pathOf(fd))) {
+        injected.flockPath.clear();
+        std::exchange(injected.beforeFlock, nullptr)();
+    }
     static const auto real = next<int (*)(int, int)>("flock");
     return real(fd, operation);
 }

@@ -13,9 +13,12 @@
 struct InjectedCalls {
     std::string openPath;   // open() of exactly this path fails with openError
     int openError = 0;
+    std::string watchPath;  // an open() of this path that succeeds sets watchedOpened
+    bool watchedOpened = false;
     int tcsetattrError = 0; // the next tcsetattr() fails with this
     int setDtrError = 0;    // the next TIOCMBIS (raising DTR) fails with this
     std::function<void()> beforeFlock; // runs inside the next flock(), before it locks
+    std::string flockPath;             // if set: the next flock() of a descriptor of this path only
     // The readdir() call, counted from 1, that fails as a directory read
     // fails when its process has just ended; 0: none.
     std::atomic<int> readdirFailsIn {0};

@@ -31,6 +31,7 @@ TEST(LockFiles, EachFormThatProgramsWriteNamesItsProcess)
         {"ASCII with a newline", "4242\n", 4242, ""},
         {"UUCP: ten columns and a newline", "      4242\n", 4242, ""},
         {"QLockFile: pid, program, host", "4242\nminicom\nhost\n", 4242, "minicom"},
+        {"minicom 2.7: pid, program and user on one line", "      4242 minicom alice\n", 4242, "minicom"},
         {"the old binary pid", binaryPid(4242), 4242, ""},
         {"4294967295: no pid (not -1, which is every process)", "4294967295\n", std::nullopt, ""},
         {"-1", "-1\n", std::nullopt, ""},

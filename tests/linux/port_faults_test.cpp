@@ -23,6 +23,7 @@
 #include <new>
 #include <string>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
@@ -39,19 +40,38 @@ using platform::SerialComponent;
 using Scene = std::function<std::shared_ptr<void>(PtyPair&)>; // returns what must hold the scene up
 
 constexpr uid_t kNobody = 65534;
+constexpr uid_t kDaemon = 1; // a second unprivileged user
 constexpr int kOpened = 0; // no error: the open went through
 
-// Runs as the unprivileged user from here on. `visible`: its open files
+// Runs as an unprivileged user from here on. `visible`: its open files
 // show in /proc to processes of that user, as after an exec.
-void becomeUnprivileged(bool visible = true)
+void becomeUnprivileged(bool visible = true, uid_t user = kNobody)
 {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(90);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(90);
     if (visible) ::prctl(PR_SET_DUMPABLE, 1);
+}
+
+// Another user's program that holds the device, named "pulse-holder":
+// `asRoot`, where given, then `holding` as that user, on the device's path.
+using PathStep = void (*)(const char* path);
+Scene heldBy(uid_t user, bool visible, PathStep holding, PathStep asRoot = nullptr)
+{
+    return [=](PtyPair& pty) {
+        return std::make_shared<OtherProcess>(
+            [=, path = pty.slavePath()] {
+                if (asRoot) asRoot(path.c_str());
+                becomeUnprivileged(visible, user);
+                holding(path.c_str());
+                ::prctl(PR_SET_NAME, "pulse-holder");
+            },
+            "pulse-holder");
+    };
 }
 
 struct Outcome {
     int number = -1;       // kOpened, an error number, or -1 where the child died
     bool released = false; // after a refusal: nothing of the device held, in the child itself
+    bool opened = false;   // the child's open() of the device went through
     char description[1024] = {};
 };
 
@@ -75,6 +95,7 @@ Outcome inChild(const std::function<void()>& steps, const std::function<bool()>&
             steps();
             shared->number = kOpened;
         } catch (const console::UntrappedError& e) {
+            shared->opened = injected.watchedOpened;
             shared->released = released();
             std::snprintf(shared->description, sizeof shared->description, "%s", e.description().c_str());
             shared->number = e.number();
@@ -97,17 +118,34 @@ Outcome inChild(const std::function<void()>& steps, const std::function<bool()>&
 
 // A lock file as another program leaves it, last written `age` seconds ago;
 // removed at the case's end.
-std::shared_ptr<void> lockFile(const std::string& path, const std::string& content, int age = 2)
+std::shared_ptr<void> lockFile(const std::string& path, const std::string& content, int age = 2, mode_t mode = 0644)
 {
     std::ofstream(path, std::ios::binary) << content;
+    ::chmod(path.c_str(), mode);
     const timespec when[] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), when, 0);
     return std::shared_ptr<void>(nullptr, [path](void*) { ::unlink(path.c_str()); });
 }
 
-Scene locked(std::string (PtyPair::*file)() const, const std::string& content, int age = 2)
+Scene locked(std::string (PtyPair::*file)() const, const std::string& content, int age = 2, mode_t mode = 0644)
 {
-    return [=](PtyPair& pty) { return lockFile((pty.*file)(), content, age); };
+    return [=](PtyPair& pty) { return lockFile((pty.*file)(), content, age, mode); };
+}
+
+// A lock written an hour ago, naming a `sleep` of `user`'s started since:
+// "PID" then `rest`.
+Scene laterSleeper(const std::string& rest, uid_t user = 0)
+{
+    return [=](PtyPair& pty) {
+        auto sleeper = std::make_shared<OtherProcess>(
+            [user] {
+                if (user) becomeUnprivileged(true, user);
+                ::execl("/bin/sleep", "sleep", "60", nullptr);
+            },
+            "sleep");
+        return std::make_shared<std::pair<std::shared_ptr<void>, std::shared_ptr<void>>>(
+            sleeper, lockFile(pty.qtLockFile(), std::to_string(sleeper->pid()) + rest, 3600));
+    };
 }
 
 std::string tenColumns(long pid)
@@ -174,9 +212,12 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
     const auto qt = &PtyPair::qtLockFile;
     const auto uucp = &PtyPair::uucpLockFile;
     const std::string gone = "port 1 ({pty}) went away while open (";
-    // A process that lives long before any lock a case writes.
-    const std::string init = "port 1 ({pty}) is held by " + processName(1) + " (pid 1).";
-    const std::string lockHolds = "port 1 ({pty}) is held by another program (lock file {lock}).";
+    // A process that lives long before any lock a case writes, and this
+    // test's own process: their programs as a lock names them.
+    const std::string init = "port 1 ({pty}) is held by " + processName(1) + " (pid 1";
+    const std::string self = std::to_string(::getpid()) + " " + programName(::getpid()) + " root\n";
+    const std::string fresh = "port 1 ({pty}) is locked by {lock} (user root), written just now: a program may be "
+                              "taking the port. Try again in a moment.";
     const Fault faults[] = {
         {"device gone while idle: the event loop notices", nothing, 8017, gone, false,
          [](auto& comm, auto& pty) {
@@ -211,29 +252,42 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
          true},
         {"permission denied: root's alone", owned("root", 0600), 8011,
          "Permission denied: port 1 ({pty}). Ask an administrator for read and write access to {pty}.", true},
-        {"busy: a lock file names a live process of another program", locked(qt, "1\ninit\nhost\n"), 8010, init},
-        {"busy: a UUCP lock (minicom, picocom) names a live process", locked(uucp, tenColumns(1)), 8010, init},
+        {"busy: a lock file names a live process of another program",
+         locked(qt, "1\n" + programName(1) + "\nhost\n"), 8010, init + ")."},
+        {"busy: a UUCP lock names another user's live process, met by a normal user", locked(uucp, tenColumns(1)),
+         8010, init + ", user root).", true},
+        {"busy: minicom 2.7's one line (pid, program, user) names a live process", locked(uucp, self, 0), 8010,
+         "is held by " + processName(::getpid()) + " (pid " + std::to_string(::getpid()) + ")."},
         {"stale UUCP lock of a process that is gone: taken over", locked(uucp, tenColumns(endedPid())), kOpened, ""},
         {"stale lock of a process that is gone: taken over", locked(qt, std::to_string(endedPid()) + "\nminicom\n"),
          kOpened, ""},
-        {"a lock whose pid a later process has now: taken over",
-         [](PtyPair& pty) {
-             auto sleeper =
-                 std::make_shared<OtherProcess>([] { ::execl("/bin/sleep", "sleep", "60", nullptr); }, "sleep");
-             return std::make_shared<std::pair<std::shared_ptr<void>, std::shared_ptr<void>>>(
-                 sleeper, lockFile(pty.qtLockFile(), std::to_string(sleeper->pid()) + "\n", 3600));
-         },
-         kOpened, ""},
+        {"a lock whose pid another program has now: taken over", laterSleeper("\nminicom\n"), kOpened, ""},
+        {"a lock whose pid another user's process has now: taken over", laterSleeper("\n", kNobody), kOpened, ""},
+        // A clock set forward since it was written reads the same.
+        {"a lock whose pid a later process has, nothing else telling: locked, saying what is known",
+         laterSleeper("\n"), 8010,
+         "port 1 ({pty}) is locked by {lock} (user root), which names sleep (pid *), a process that started after "
+         "the lock was written. Either the system clock was set forward since, and that program uses the port, or "
+         "the lock's own program ended and its pid was given to another: then remove it (rm {lock})."},
         {"a lock written just now holds, whatever it names (its writer may be mid-takeover)",
-         locked(qt, endedPidLine(), 0), 8010, lockHolds},
-        {"an empty lock holds (its writer has yet to write its pid)", locked(qt, ""), 8010, lockHolds},
+         locked(qt, endedPidLine(), 0), 8010, fresh},
+        {"an empty lock holds for 30 s (its writer has yet to write its pid)", locked(qt, "", 20), 8010,
+         "port 1 ({pty}) is locked by {lock} (user root), which names no process yet: a program may be taking the "
+         "port. Try again in a moment; a lock that names none for 30 s counts as left behind."},
+        {"an empty lock older than 30 s: taken over", locked(qt, "", 40), kOpened, ""},
+        {"another user's lock we may not read holds, naming its owner and the fix",
+         owned("root", 0666, locked(qt, endedPidLine(), 2, 0600)), 8010,
+         "port 1 ({pty}) is locked by {lock} (user root), which cannot be read here (Permission denied), so nothing "
+         "tells whether its program still runs. If no program of root's uses the port, its owner or an "
+         "administrator can remove it (sudo rm {lock}).",
+         true},
         {"a stale lock that minicom rewrites as it is judged holds", locked(qt, endedPidLine()), 8010, init, false,
          [](auto& comm, auto& pty) {
              injected.beforeFlock = [lock = pty.qtLockFile()] { std::ofstream(lock) << tenColumns(1); };
              openPort(comm);
          }},
         {"a stale lock that minicom replaces as it is judged: the new one holds", locked(qt, endedPidLine()), 8010,
-         lockHolds, false,
+         fresh, false,
          [](auto& comm, auto& pty) {
              injected.beforeFlock = [lock = pty.qtLockFile()] {
                  ::unlink(lock.c_str());
@@ -247,33 +301,25 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
          true},
         {"busy: another user's program has it open under another name (a container's /dev), no lock",
          owned("root", 0666,
-               [](PtyPair& pty) {
-                   return std::make_shared<OtherProcess>(
-                       [path = pty.slavePath()] {
-                           // In a mount namespace of its own, the device mounted over another file.
-                           ::unshare(CLONE_NEWNS);
-                           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
-                           ::mount(path.c_str(), "/etc/hostname", nullptr, MS_BIND, nullptr);
-                           becomeUnprivileged();
-                           ::prctl(PR_SET_NAME, "pulse-holder");
-                           ::open("/etc/hostname", O_RDWR | O_NOCTTY);
-                       },
-                       "pulse-holder");
-               }),
+               heldBy(
+                   kNobody, true, [](const char*) { ::open("/etc/hostname", O_RDWR | O_NOCTTY); },
+                   [](const char* path) {
+                       // In a mount namespace of its own, the device mounted over another file.
+                       ::unshare(CLONE_NEWNS);
+                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+                       ::mount(path, "/etc/hostname", nullptr, MS_BIND, nullptr);
+                   })),
          8010, "port 1 ({pty}) is held by pulse-holder (pid *, user nobody)."},
         // Its open files /proc shows to nobody but root.
         {"busy: an exclusive open by a process we may not look into",
          owned("root", 0666,
-               [](PtyPair& pty) {
-                   return std::make_shared<OtherProcess>(
-                       [path = pty.slavePath()] {
-                           becomeUnprivileged(false);
-                           ::ioctl(::open(path.c_str(), O_RDWR | O_NOCTTY), TIOCEXCL);
-                           ::prctl(PR_SET_NAME, "pulse-holder");
-                       },
-                       "pulse-holder");
-               }),
+               heldBy(kNobody, false, [](const char* path) { ::ioctl(::open(path, O_RDWR | O_NOCTTY), TIOCEXCL); })),
          8010, "port 1 ({pty}) is held by another program.", true},
+        // As picocom, tio and pyserial's exclusive open lock it: /proc/locks tells all.
+        {"busy: another user's flock on the device, met by a normal user",
+         owned("root", 0666,
+               heldBy(kDaemon, false, [](const char* path) { ::flock(::open(path, O_RDWR | O_NOCTTY), LOCK_EX); })),
+         8010, "port 1 ({pty}) is held by pulse-holder (pid *, user *).", true},
     };
     for (const auto& f : faults) {
         PtyPair pty;
@@ -285,6 +331,7 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
         std::unique_ptr<SerialComponent> comm;
         const Outcome outcome = inChild(
             [&] {
+                injected.watchPath = pty.slavePath();
                 if (f.unprivileged) becomeUnprivileged();
                 comm = std::make_unique<SerialComponent>(resolver);
                 f.steps(*comm, pty);
@@ -298,6 +345,7 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
         EXPECT_TRUE(f.number == kOpened || outcome.released) << f.name << ": the refused component still holds it";
         // A port in use, locked or forbidden is refused before anything is written to it.
         if (f.number == 8010 || f.number == 8011 || f.number == 8018) {
+            EXPECT_FALSE(outcome.opened) << f.name << ": refused only after opening it";
             ::tcgetattr(pty.masterFd(), &after);
             EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << f.name << ": the port's settings changed";
         }

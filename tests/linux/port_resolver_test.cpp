@@ -60,7 +60,8 @@ TEST(SysfsPortResolver, NumbersThePortsPresentInTheirFamilyOrder)
     FakeSysClassTty sys;
     sys.add({{"ttyS0", true, 4}, {"ttyS1", true, 0} /* registered, no UART behind it */, {"ttyS2", true, 4},
              {"ttyS10", true, 4}, {"ttyS3"} /* no type file: not a known UART either */, {"ttyUSB1"}, {"ttyUSB0"},
-             {"ttyACM0"}, {"ttyAMA10"}, {"ttyAMA2"}, {"rfcomm0"}, {"tty0", false}, {"console", false},
+             {"ttyACM0"}, {"ttyAMA10"}, {"ttyAMA2"}, {"rfcomm0"}, {"rfcomm1", false} /* bound, no link up */,
+             {"tty0", false}, {"console", false},
              {"ptmx", false}});
     sys.setConsoles("tty0 ttyS2");
     const platform::SysfsPortResolver resolver(sys.classTty(), "/dev");
@@ -68,12 +69,14 @@ TEST(SysfsPortResolver, NumbersThePortsPresentInTheirFamilyOrder)
     const std::pair<int, std::optional<std::string>> rows[] = {
         {-1, std::nullopt},      {0, std::nullopt},       {1, "/dev/ttyS0"},     {2, "/dev/ttyS2"},
         {3, "/dev/ttyS10"},      {4, "/dev/ttyUSB0"},     {5, "/dev/ttyUSB1"},   {6, "/dev/ttyACM0"},
-        {7, "/dev/rfcomm0"},     {8, "/dev/ttyAMA2"},     {9, "/dev/ttyAMA10"},  {10, std::nullopt},
+        {7, "/dev/rfcomm0"},     {8, "/dev/rfcomm1"},     {9, "/dev/ttyAMA2"},   {10, "/dev/ttyAMA10"},
+        {11, std::nullopt},
     };
     for (const auto& [number, device] : rows) EXPECT_EQ(resolver.deviceFor(number), device) << "port " << number;
     EXPECT_EQ(platform::describePresentPorts(resolver),
               "Ports present now: 1 = /dev/ttyS0, 2 = /dev/ttyS2, 3 = /dev/ttyS10, 4 = /dev/ttyUSB0, "
-              "5 = /dev/ttyUSB1, 6 = /dev/ttyACM0, 7 = /dev/rfcomm0, 8 = /dev/ttyAMA2, 9 = /dev/ttyAMA10.");
+              "5 = /dev/ttyUSB1, 6 = /dev/ttyACM0, 7 = /dev/rfcomm0, 8 = /dev/rfcomm1, 9 = /dev/ttyAMA2, "
+              "10 = /dev/ttyAMA10.");
     // The console's entry says that Start refuses it; the port beside it is a port like any other.
     EXPECT_EQ(platform::portEntryTooltip(2, resolver.present()),
               "Port 2 opens /dev/ttyS2, the system console (Start refuses it)");

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <csignal>
 #include <fstream>
 #include <functional>
@@ -25,6 +26,15 @@ inline std::string processName(pid_t pid)
     std::string name;
     std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name);
     return name;
+}
+
+// The program `pid` runs, as a lock file names it: its executable's base
+// name, where this process may read it, else its name in /proc.
+inline std::string programName(pid_t pid)
+{
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    return error ? processName(pid) : exe.filename().string();
 }
 
 // A process running `body`, then waiting to be killed at the case's end.

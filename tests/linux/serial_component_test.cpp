@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -30,6 +31,7 @@ struct Rig {
     PtyPair pty;
     MapResolver resolver;
     std::unique_ptr<SerialComponent> otherProgram; // holds the port where a case needs that
+    std::shared_ptr<void> flocked;                 // a flock on the device, where a case takes one
     Rig()
     {
         resolver.devices[1] = pty.slavePath();
@@ -114,6 +116,17 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
          "Could not open port 1 ({pty}): Input/output error."},
         {"the lock file cannot be made", startFailing(&PtyPair::qtLockFile, EROFS), 8014,
          "Could not open port 1 ({pty}): creating the lock file {lock} failed: Read-only file system."},
+        {"the device flocked between the look and the open (its lines lowered, nothing else touched)",
+         [](auto& c, auto& rig) {
+             injected.flockPath = rig.pty.slavePath();
+             injected.beforeFlock = [&rig] {
+                 const int fd = ::open(rig.pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+                 ::flock(fd, LOCK_EX);
+                 rig.flocked = std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
+             };
+             start(c);
+         },
+         8010, "Port busy: port 1 ({pty}) is held by another program."},
         {"termios refused", [](auto& c, auto&) { injected.tcsetattrError = EINVAL; start(c); }, 8014,
          "Could not open port 1 ({pty}): setting it up failed: Invalid argument."},
         {"DTR on a device without modem lines", [](auto& c, auto&) { start(c); c.setDTREnable(true); }, 8015,
@@ -134,11 +147,13 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
         }
         EXPECT_EQ(injected.openError + injected.tcsetattrError + injected.setDtrError, 0)
             << r.name << ": the failure armed never came";
+        EXPECT_FALSE(injected.beforeFlock) << r.name << ": the flock armed never came";
         // A refusal lets go of all it took; only a port that was open before
         // it stays open, until the component is told to let go.
         EXPECT_EQ(comm.portOpen(), r.holdsPort) << r.name;
         if (r.holdsPort) comm.release();
         rig.otherProgram.reset();
+        rig.flocked.reset();
         rig.resolver.consoles.clear();
         SerialComponent next(rig.resolver);
         EXPECT_NO_THROW(start(next)) << r.name;
@@ -215,8 +230,22 @@ TEST(SerialComponent, HoldsTheLocksOtherSerialProgramsHonour)
     SKIP_UNLESS_ROOT();
     Rig rig;
     SerialComponent comm(rig.resolver);
+    const mode_t umask = ::umask(077);
     start(comm);
+    ::umask(umask);
     const std::string qt = rig.pty.qtLockFile(), uucp = rig.pty.uucpLockFile();
+    for (const auto& file : {qt, uucp}) {
+        struct stat st {};
+        EXPECT_EQ(::stat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 0, 0644u) << file << ": others cannot read it";
+    }
+    // The device itself, as picocom, tio and pyserial look for it: flock()
+    // on it fails; and every open but root's, which passes TIOCEXCL.
+    const int other = ::open(rig.pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int exclusive = 0;
+    EXPECT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << "not exclusive while open";
+    EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0) << "another program gets the device's flock";
+    ::close(other);
     EXPECT_FALSE(qtProgramGetsLock(qt)) << "a QSerialPort program does not see us in " << qt;
     // Qt takes a lock older than 30 s for stale whoever holds it, and
     // removes it unless its holder keeps flock() on it, as we do.

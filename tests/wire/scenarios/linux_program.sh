@@ -4,7 +4,10 @@ PROGRAM=$BUILD/dtr-pulse-out
 LAUNCH_TRIES=1 LAUNCH_LIMIT=120 EXIT_LIMIT=60
 
 AS=() # a command that execs the rest as another user, where a scenario sets it
-program_run() { "${AS[@]}" "$PROGRAM" & PID=$!; }
+# With SIGINT as a terminal's foreground job has it: a script's background
+# job starts with it ignored (POSIX), and the program leaves an ignored
+# signal ignored.
+program_run() { "${AS[@]}" env --default-signal=INT "$PROGRAM" & PID=$!; }
 program_failed() { gone "$PID"; }
 program_retry() { :; }
 # No window manager gives the focus.
