@@ -11,11 +11,13 @@ program_packages=(g++ cmake ninja-build qt6-base-dev qt6-qpa-plugins fonts-liber
 
 # The whole test suite, on top of the program's: clang with its sanitizer and
 # fuzzer runtimes, GoogleTest, Xvfb and the tools that drive and read a window,
-# the QEMU guest's kernel and busybox, and the package's checkers.
+# the QEMU guest's kernel and busybox, the serial programs the wire tests run
+# beside ours, and the package's checkers.
 suite_packages=(
   clang libclang-rt-14-dev pkg-config cpio libgtest-dev
   xvfb xdotool x11-utils imagemagick libx11-dev
   qemu-system-x86 linux-image-amd64 busybox-static
+  picocom tio minicom screen python3-serial
   desktop-file-utils appstream dpkg-dev groff-base lintian
 )
 

@@ -147,6 +147,65 @@ void portInUse(const GuestRun& run)
     EXPECT_EQ(result(run, "stale_lock_owner"), "root");
 }
 
+// The serial programs people run, as another dialout user (daemon) and as
+// root: see scenarios/serial_peers.sh for the marks.
+void serialPeers(const GuestRun& run)
+{
+    struct Holder {
+        const char* peer;
+        const char* program; // its /proc/PID/comm, which the report names
+        const char* user;    // named where it is not ours: screen runs as ours
+        int mark;
+    };
+    const Holder holders[] = {
+        {"picocom", "picocom", ", user daemon", 10}, {"tio", "tio", ", user daemon", 12},
+        {"minicom", "minicom", ", user daemon", 14}, {"screen", "screen", "", 16},
+        {"pyserial", "python3", ", user daemon", 18},
+    };
+    for (const auto& h : holders) {
+        SCOPED_TRACE(std::string("they hold: ") + h.peer);
+        const std::string key = std::string(h.peer) + "_";
+        EXPECT_EQ(result(run, key + "status"), "1");
+        expectReport(run, key + "report", "8010",
+                     {"port 2 (/dev/ttyS1) is held by " + std::string(h.program) + " (pid " + result(run, key + "pid")
+                      + h.user + ")"});
+        EXPECT_TRUE(run.trace.writesBetween(mark(run, h.mark), mark(run, h.mark + 1)).empty())
+            << "the line was touched under its holder";
+        EXPECT_EQ(result(run, key + "lines_after"), result(run, key + "lines_before"));
+        EXPECT_EQ(result(run, key + "stty_after"), result(run, key + "stty_before"));
+    }
+    // A user's open meets our TIOCEXCL; root passes it and meets only our
+    // locks: the lock file (minicom), the flock on the device (the rest).
+    struct Refusal {
+        const char* peer;
+        const char* user;
+        const char* status;
+        const char* says;
+    };
+    const Refusal refusals[] = {
+        {"picocom", "daemon", "1", "FATAL: cannot open /dev/ttyS1: Device or resource busy"},
+        {"picocom", "root", "1", "FATAL: cannot lock /dev/ttyS1: Resource temporarily unavailable"},
+        {"tio", "daemon", "1", "Error: Could not open tty device (Device or resource busy)"},
+        {"tio", "root", "1", "Error: Device file is locked by another process"},
+        {"minicom", "daemon", "1", "Device /dev/ttyS1 is locked."},
+        {"minicom", "root", "1", "Device /dev/ttyS1 is locked."},
+        {"screen", "daemon", "0", "Cannot open line '/dev/ttyS1' for R/W: Device or resource busy"}, // 0 all the same
+        {"pyserial", "daemon", "1", "could not open port /dev/ttyS1: [Errno 16] Device or resource busy"},
+        {"pyserial", "root", "1", "Could not exclusively lock port /dev/ttyS1"},
+    };
+    int at = 30; // each try between its mark and the next; Stop and Close at 39
+    for (const auto& r : refusals) {
+        const std::string key = std::string(r.peer) + "_" + r.user + "_";
+        SCOPED_TRACE(std::string("we hold: ") + r.peer + " as " + r.user);
+        EXPECT_EQ(result(run, key + "status"), r.status);
+        EXPECT_NE(result(run, key + "says").find(r.says), std::string::npos) << result(run, key + "says");
+        for (const auto& w : run.trace.writesBetween(mark(run, at), mark(run, at + 1)))
+            EXPECT_FALSE(w.dtr() || w.rts()) << "a line raised under us";
+        ++at;
+    }
+    EXPECT_EQ(result(run, "status"), "0");
+}
+
 void usbUnplug(const GuestRun& run)
 {
     for (const std::string when : {"mid", "idle"}) {
@@ -270,6 +329,7 @@ const Scenario kScenarios[] = {
              << "a plain open after replug raised neither line";
      }},
     {"port_in_use", false, portInUse},
+    {"serial_peers", false, serialPeers},
     {"wine_typical_use", true,
      [](const GuestRun& run) {
          expectTypicalUse(run, 2);

@@ -76,13 +76,21 @@ holds() {
   return 1
 }
 
-# DTR of the second UART as the kernel holds it, read from /proc without
-# opening the port; dtr_is 1 or 0.
-dtr_is() {
-  local line
-  while IFS= read -r line; do [[ $line == 1:* ]] && break; done </proc/tty/driver/serial
-  if [[ $line == *DTR* ]]; then (($1)); else ((!$1)); fi
+# The second UART's row of /proc/tty/driver/serial, into UART_ROW: its
+# counters and the lines as the kernel holds them, read without opening the
+# port; dtr_is 1 or 0.
+uart_row() {
+  while IFS= read -r UART_ROW; do [[ $UART_ROW == 1:* ]] && break; done </proc/tty/driver/serial
 }
+dtr_is() {
+  uart_row
+  if [[ $UART_ROW == *DTR* ]]; then (($1)); else ((!$1)); fi
+}
+
+# ttyS1 open to group dialout and the lock directory world-writable, as on a
+# Debian desktop; guest_port puts back what the other scenarios expect.
+desktop_port() { chmod 1777 /run/lock; chgrp dialout /dev/ttyS1; chmod 660 /dev/ttyS1; }
+guest_port() { chmod 755 /run/lock; chgrp root /dev/ttyS1; chmod 600 /dev/ttyS1; }
 
 # CPU PID has used, in clock ticks (user + system), recorded under NAME.
 cpu_ticks() {
@@ -184,13 +192,20 @@ read_report() {
 }
 
 # A refused Start on port PORT between marks MARK and MARK + 1, its report
-# and exit status recorded under PREFIXreport and PREFIXstatus.
-refused_start() { # PREFIX PORT MARK
+# and exit status recorded under PREFIXreport and PREFIXstatus. Given the
+# DEVICE behind PORT, a Start that opens it instead is recorded as the
+# report "none: DEVICE opened" and closed, so that the rows after it run.
+refused_start() { # PREFIX PORT MARK [DEVICE]
   launch
   mark "$3"
   type_port "$2"
-  click start
-  read_report "$1report"
+  if (($# > 3)); then start "$4"; else click start; OPENED=no; fi
+  if [[ $OPENED == yes ]]; then
+    result "$1report" "none: $4 opened"
+    click stop
+  else
+    read_report "$1report"
+  fi
   wait_exit "$1status" "$PID"
   mark $(($3 + 1))
 }

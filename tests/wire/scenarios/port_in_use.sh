@@ -20,9 +20,7 @@ wait "$HOLDER" || true
 
 # A lock that a run as root left behind in the sticky lock directory, and
 # ttyS1 open to dialout, as on a desktop.
-chmod 1777 /run/lock
-chgrp dialout /dev/ttyS1
-chmod 660 /dev/ttyS1
+desktop_port
 (:) & ENDED=$!
 wait "$ENDED"
 echo "$ENDED" >/run/lock/LCK..ttyS1
@@ -34,6 +32,4 @@ AS=()
 result stale_lock_owner "$(stat -c %U /run/lock/LCK..ttyS1 2>/dev/null || echo gone)"
 # The guest as the scenarios after this one expect it.
 rm /run/lock/LCK..ttyS1
-chmod 755 /run/lock
-chgrp root /dev/ttyS1
-chmod 600 /dev/ttyS1
+guest_port

@@ -1,0 +1,113 @@
+# SPDX-License-Identifier: MIT
+# wire: launches 6 waits 60
+# The serial programs people run beside this one, on ttyS1 as a desktop has
+# it: picocom, tio, minicom, screen and pyserial, each under script(1) on a
+# pipe, as a terminal program wants. Our user and theirs are both in dialout.
+# They hold, we refuse (marks 10-19): each holds the port as another user
+# (screen, which keeps no lock of any kind, as ours); Start must name it and
+# leave its lines and settings alone.
+# We hold, they are refused (marks 30-39, one a try): each, as that user and
+# as root, must fail to get the port without raising a line. Root's screen
+# is left out: root passes TIOCEXCL, and screen takes no lock to find.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+OURS=(setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME=/tmp)
+THEIRS=(setpriv --reuid=daemon --regid=daemon --groups=dialout env HOME=/tmp)
+ROOT=(env HOME=/root)
+declare -A PEER=(
+  [picocom]="picocom /dev/ttyS1"
+  [tio]="tio --no-autoconnect /dev/ttyS1" # else it waits for the port in silence
+  [minicom]="minicom -D /dev/ttyS1"
+  [screen]="screen /dev/ttyS1"
+  [pyserial]="python3 -c 'import select, serial
+port = serial.Serial(\"/dev/ttyS1\", exclusive=True)
+select.select([0], [], [])'"
+)
+
+desktop_port
+mkdir -m 1777 /run/screen # screen's sockets, as Debian's tmpfiles.d makes it
+mkfifo "$SCRATCH/keys"
+exec {KEYS}<>"$SCRATCH/keys" # no peer is sent a key, but its input stays open
+
+# peer NAME USER...: runs peer NAME as USER (a command that runs the rest as
+# that user) under script; its output goes to $SCRATCH/NAME.
+peer() {
+  local name=$1
+  shift
+  "$@" TERM=xterm SHELL=/bin/sh script -qefc "${PEER[$name]}" /dev/null <"$SCRATCH/keys" >"$SCRATCH/$name" 2>&1 &
+  SESSION=$!
+}
+
+# The process other than the program that has ttyS1 open, into HOLDER.
+held() {
+  local fd
+  for fd in /proc/[0-9]*/fd/*; do
+    [[ $fd -ef /dev/ttyS1 ]] || continue
+    HOLDER=${fd#/proc/} HOLDER=${HOLDER%%/*}
+    [[ $HOLDER == "${PID:-}" ]] || return 0
+  done 2>/dev/null
+  return 1
+}
+# A peer has the port once it waits for input, in select or poll.
+holding() {
+  local wchan=
+  held || return 1
+  read -r wchan 2>/dev/null <"/proc/$HOLDER/wchan" || true # no newline at its end
+  [[ $wchan == *select* || $wchan == *poll* ]]
+}
+peer_holds() { ! gone "$SESSION" || fail "$1 ended: $(<"$SCRATCH/$1")"; holding; }
+refused_or_holding() { gone "$SESSION" || holding; }
+
+# Ends the peer that holds the port, and script with it.
+peer_end() {
+  if held; then kill "$HOLDER"; fi
+  await "$1 ended" 60 0.1 gone "$SESSION"
+}
+
+AS=("${OURS[@]}")
+m=10
+for name in picocom tio minicom screen pyserial; do
+  if [[ $name == screen ]]; then peer "$name" "${OURS[@]}"; else peer "$name" "${THEIRS[@]}"; fi
+  await "$name holds ttyS1" 60 0.1 peer_holds "$name"
+  result "${name}_pid" "$HOLDER"
+  uart_row
+  result "${name}_lines_before" "$UART_ROW"
+  result "${name}_stty_before" "$(stty -g -F /dev/ttyS1)"
+  refused_start "${name}_" 2 "$m" /dev/ttyS1
+  uart_row
+  result "${name}_lines_after" "$UART_ROW"
+  result "${name}_stty_after" "$(stty -g -F /dev/ttyS1)"
+  peer_end "$name"
+  m=$((m + 2))
+done
+
+launch
+pick 2
+start /dev/ttyS1
+[[ $OPENED == yes ]] || fail "Start was refused on a free port"
+m=30
+for name in picocom tio minicom screen pyserial; do
+  for user in daemon root; do
+    [[ $name/$user != screen/root ]] || continue
+    mark "$m"
+    if [[ $user == root ]]; then peer "$name" "${ROOT[@]}"; else peer "$name" "${THEIRS[@]}"; fi
+    await "$name as $user refused, or holding ttyS1" 60 0.1 refused_or_holding
+    if gone "$SESSION"; then
+      set +e; wait "$SESSION"; result "${name}_${user}_status" $?; set -e
+    else
+      result "${name}_${user}_status" "got the port"
+      peer_end "$name"
+    fi
+    # What it said, on one line, without its escape sequences and blank lines.
+    result "${name}_${user}_says" "$(sed -E 's/\x1b(\[[0-9;?]*[A-Za-z]|[()][0-9A-B]|[=>])//g; s/\r/\n/g' "$SCRATCH/$name" |
+      sed '/^ *$/d' | paste -sd '|')"
+    m=$((m + 1))
+  done
+done
+mark 39
+click stop
+wait_exit status "$PID"
+
+exec {KEYS}>&-
+rm -r /run/screen
+guest_port
