@@ -71,7 +71,9 @@ void SerialComponent::openPort()
         throw commError(CommFault::DeviceMissing, commPort(), *device, describePresentPorts(resolver_));
     if (resolver_.isSystemConsole(*device)) throw commError(CommFault::SystemConsole, commPort(), *device);
     // picocom, tio and pyserial lock the device itself, whoever runs them;
-    // programs that keep no lock (a getty, screen, cat) are seen in /proc.
+    // programs that keep no lock (screen, cat) are seen in /proc where we may
+    // look: our own user's, or anyone's as root. A getty's terminal is group
+    // tty, so a normal user meets it as EACCES at open (8011).
     if (auto holder = lockHolder(*device); holder || (holder = openHolder(*device)))
         throw commError(CommFault::Busy, commPort(), *device, describeHolder(holder));
     switch (lock_.take(*device)) {
