@@ -186,7 +186,17 @@ std::string describeHolder(const std::optional<PortHolder>& holder)
 
 bool accessDenied(const std::string& devicePath)
 {
-    return ::access(devicePath.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+    // The mode bits alone, as the kernel weighs them for us (owner, else
+    // group, else others): access() would answer for SELinux too, whose
+    // denials joining a group does not cure.
+    struct stat st {};
+    if (::geteuid() == 0 || ::stat(devicePath.c_str(), &st) != 0) return false;
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)) + 1);
+    groups.resize(static_cast<std::size_t>(std::max(::getgroups(static_cast<int>(groups.size()), groups.data()), 0)));
+    groups.push_back(::getegid());
+    const bool member = std::find(groups.begin(), groups.end(), st.st_gid) != groups.end();
+    const mode_t readWrite = st.st_uid == ::geteuid() ? S_IRUSR | S_IWUSR : member ? S_IRGRP | S_IWGRP : S_IROTH | S_IWOTH;
+    return (st.st_mode & readWrite) != readWrite;
 }
 
 std::string accessAdvice(const std::string& devicePath)

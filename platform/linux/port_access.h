@@ -44,7 +44,7 @@ std::string userName(uid_t uid);
 // "minicom (pid 4242)", "screen (pid 77, user alice)", or "another program".
 std::string describeHolder(const std::optional<PortHolder>& holder);
 
-// Whether the calling user lacks read/write access to the device.
+// Whether the device's mode bits deny the calling user read and write.
 bool accessDenied(const std::string& devicePath);
 
 // How to get access on this system, e.g. by joining the device's group.
