@@ -31,7 +31,7 @@ constexpr std::string_view kLockDirectories[] = {
     "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock",
 };
 
-// Where minicom and picocom keep their UUCP locks.
+// Where minicom (and picocom, where built to) keeps its UUCP lock.
 constexpr std::string_view kUucpLockDirectory = "/var/lock";
 
 // A lock written less than this long ago holds whatever it says: its writer
@@ -74,7 +74,7 @@ std::string qtLockPath(const std::string& devicePath)
     return {};
 }
 
-// minicom's and picocom's: named after the device's base name.
+// minicom's: named after the device's base name.
 std::string uucpLockPath(const std::string& devicePath)
 {
     return std::string(kUucpLockDirectory) + "/LCK.." + std::filesystem::path(devicePath).filename().string();
@@ -226,8 +226,8 @@ std::string unreadableLock(const std::string& path, int error)
            + "'s uses the port, " + removal(path, st.st_uid);
 }
 
-// Our lock in QLockFile's form, which minicom and picocom read too (they
-// take the number on its first line). A QSerialPort program holds a lock
+// Our lock in QLockFile's form, which minicom reads too (it
+// takes the number on its first line). A QSerialPort program holds a lock
 // valid while its pid lives and that process's /proc/PID/exe has the base
 // name on the second line.
 std::string lockContent()
@@ -354,7 +354,7 @@ PortLock::Outcome PortLock::acquire(const std::string& path, bool required)
         }
         // A stale lock goes only under its flock (which a live QLockFile
         // keeps, as we do), only while the path still names this file, and
-        // only if it still reads stale then: minicom and picocom take no
+        // only if it still reads stale then: minicom takes no
         // flock, and may have rewritten or replaced it since it was read.
         if (::flock(existing, LOCK_EX | LOCK_NB) != 0) {
             ::close(existing);

@@ -2,9 +2,10 @@
 #pragma once
 
 // The device's lock files, as other serial programs keep them: the LCK..name
-// of QSerialPort programs (Qt's QLockFile) and the UUCP one of minicom and
-// picocom. A device is refused while a live process holds either; ours are
-// held while the port is open, so those programs refuse it in turn.
+// of QSerialPort programs (Qt's QLockFile) and the UUCP one of minicom
+// (Debian's picocom locks the device itself instead). A device is refused
+// while a live process holds either; ours are held while the port is open,
+// so those programs refuse it in turn.
 
 #include "port_access.h"
 
