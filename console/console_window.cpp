@@ -3,6 +3,8 @@
 
 #include "port_commands.h"
 
+#include <algorithm>
+
 namespace console {
 namespace {
 
@@ -40,6 +42,22 @@ constexpr int kFirstPort = 1;
 constexpr int kLastPort = 15;
 
 } // namespace
+
+std::optional<Handler> WindowDef::handlerFor(std::string_view source, Event event) const
+{
+    for (const auto& binding : wiring)
+        if (binding.event == event && source == binding.source) return binding.handler;
+    return std::nullopt;
+}
+
+std::vector<const ControlDef*> WindowDef::tabOrder() const
+{
+    std::vector<const ControlDef*> order;
+    for (const auto& control : controls)
+        if (control.tabIndex != kNoTabIndex) order.push_back(&control);
+    std::ranges::stable_sort(order, {}, &ControlDef::tabIndex);
+    return order;
+}
 
 const WindowDef& form1() { return kForm1; }
 

@@ -41,8 +41,7 @@ void Program::runHandler(console::Handler handler)
 
 void Program::start()
 {
-    for (const auto& wiring : console::form1().wiring)
-        if (wiring.event == console::Event::Load) runHandler(wiring.handler);
+    if (const auto load = console::form1().handlerFor(console::form1().name, console::Event::Load)) runHandler(*load);
     if (dispatch_.ended()) return;
     form_->show();
 }
