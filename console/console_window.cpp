@@ -66,7 +66,7 @@ void fillPortList(PortListEntries& list)
     for (int port = kFirstPort; port <= kLastPort; ++port) list.addItem(std::to_string(port));
 }
 
-void runHandler(Handler handler, FormHost& host)
+void runHandler(Handler handler, const FormHost& host)
 {
     switch (handler) {
     case Handler::FillPortList: fillPortList(host.entries); break;

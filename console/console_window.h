@@ -88,6 +88,6 @@ struct FormHost {
 // Load of Form1: the entries "1" to "15", in that order.
 void fillPortList(PortListEntries& list);
 
-void runHandler(Handler handler, FormHost& host);
+void runHandler(Handler handler, const FormHost& host);
 
 } // namespace console

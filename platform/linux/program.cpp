@@ -22,10 +22,7 @@ Program::~Program() { tearDown(); }
 
 void Program::runHandler(console::Handler handler)
 {
-    dispatch_.run([&] {
-        console::FormHost host {form_->comm(), form_->portList(), form_->portList(), parts_.sleep, dispatch_};
-        console::runHandler(handler, host);
-    });
+    dispatch_.runHandler(handler, &form_->comm(), form_->portList(), form_->portList(), parts_.sleep);
 }
 
 void Program::start()

@@ -32,11 +32,8 @@ Program::~Program() { tearDown(); }
 
 void Program::runHandler(console::Handler handler)
 {
-    dispatch_.run([&] {
-        if (!form_ || !form_->comm()) return; // the window has gone
-        console::FormHost host {*form_->comm(), form_->portList(), form_->portList(), parts_.sleep, dispatch_};
-        console::runHandler(handler, host);
-    });
+    if (!form_) return; // torn down: the window has gone
+    dispatch_.runHandler(handler, form_->comm(), form_->portList(), form_->portList(), parts_.sleep);
 }
 
 void Program::start()
