@@ -3,6 +3,8 @@
 
 #include "port_commands.h"
 
+#include <algorithm>
+
 namespace console {
 namespace {
 
@@ -41,6 +43,22 @@ constexpr int kLastPort = 15;
 
 } // namespace
 
+std::optional<Handler> WindowDef::handlerFor(std::string_view source, Event event) const
+{
+    for (const auto& binding : wiring)
+        if (binding.event == event && source == binding.source) return binding.handler;
+    return std::nullopt;
+}
+
+std::vector<const ControlDef*> WindowDef::tabOrder() const
+{
+    std::vector<const ControlDef*> order;
+    for (const auto& control : controls)
+        if (control.tabIndex != kNoTabIndex) order.push_back(&control);
+    std::ranges::stable_sort(order, {}, &ControlDef::tabIndex);
+    return order;
+}
+
 const WindowDef& form1() { return kForm1; }
 
 void fillPortList(PortListEntries& list)
@@ -48,7 +66,7 @@ void fillPortList(PortListEntries& list)
     for (int port = kFirstPort; port <= kLastPort; ++port) list.addItem(std::to_string(port));
 }
 
-void runHandler(Handler handler, FormHost& host)
+void runHandler(Handler handler, const FormHost& host)
 {
     switch (handler) {
     case Handler::FillPortList: fillPortList(host.entries); break;

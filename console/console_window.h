@@ -11,6 +11,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace console {
 
@@ -57,6 +59,12 @@ struct WindowDef {
     std::span<const ControlDef> controls;
     std::span<const LineDef> lines;
     std::span<const Wiring> wiring;
+
+    // The handler the wiring binds to `event` of `source` (the window or a
+    // control, by name), if any.
+    std::optional<Handler> handlerFor(std::string_view source, Event event) const;
+    // The controls in tab order, by tab index; one without (MSComm1) takes no part.
+    std::vector<const ControlDef*> tabOrder() const;
 };
 
 const WindowDef& form1();
@@ -80,6 +88,6 @@ struct FormHost {
 // Load of Form1: the entries "1" to "15", in that order.
 void fillPortList(PortListEntries& list);
 
-void runHandler(Handler handler, FormHost& host);
+void runHandler(Handler handler, const FormHost& host);
 
 } // namespace console

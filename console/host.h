@@ -9,12 +9,6 @@
 
 namespace console {
 
-// Dispatch ids of the serial component's published interface. The commands
-// only ever write these three properties, in a fixed order.
-inline constexpr int kCommPortDispId = 4;
-inline constexpr int kPortOpenDispId = 20;
-inline constexpr int kDTREnableDispId = 9;
-
 // The serial communications component's property writes. A refused write
 // throws UntrappedError.
 class SerialComponent {

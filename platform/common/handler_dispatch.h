@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "console/host.h"
+#include "console/console_window.h"
 #include "error_reporter.h"
 
 #include <functional>
@@ -22,6 +22,13 @@ public:
                     std::function<void(int status)> exitProgram);
 
     void run(const std::function<void()>& handler) noexcept;
+    // One of the window's handlers, on its controls; none once the window,
+    // and the component with it, has gone (comm null).
+    void runHandler(console::Handler handler, console::SerialComponent* comm, console::PortListEntries& entries,
+                    const console::PortListText& text, console::SleepService& sleep) noexcept
+    {
+        run([&] { if (comm) console::runHandler(handler, {*comm, entries, text, sleep, *this}); });
+    }
 
     // Runs before each handler, first: where an end was asked for from
     // outside while a handler ran (a signal during a pulse), it must reach

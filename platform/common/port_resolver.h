@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -27,10 +28,11 @@ public:
 // "Ports present now: 1 = /dev/ttyS0, 2 = /dev/ttyUSB0", or that there are none.
 std::string describePresentPorts(const PortResolver& resolver);
 
-// The tooltip of the list's entry for port `number`, from the ports present:
-// "Port 3 opens /dev/ttyUSB0", "Port 1 opens /dev/ttyS0, the system console
-// (Start refuses it)", or "No device has port number 3 now".
-std::string portEntryTooltip(int number, const std::vector<PortResolver::Port>& present);
+// The tooltip of a list entry, for the number Start would read from its
+// text, from the ports present: "Port 3 opens /dev/ttyUSB0", "Port 1 opens
+// /dev/ttyS0, the system console (Start refuses it)", or "No device has port
+// number 3 now"; none where the text reads as no port number (overflow).
+std::optional<std::string> portEntryTooltip(std::string_view entry, const std::vector<PortResolver::Port>& present);
 
 // The resolver of the system the program runs on.
 const PortResolver& systemPortResolver();

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include <algorithm>
 #include <vector>
 
 namespace platform {
@@ -103,27 +102,22 @@ QWidget* Form::createControl(const console::ControlDef& control)
 
 void Form::orderTabs()
 {
-    std::vector<std::pair<int, QWidget*>> chain;
-    for (const auto& control : def_.controls) {
-        QWidget* widget =
-            control.tabIndex == console::kNoTabIndex ? nullptr : this->control(QString::fromLatin1(control.name));
-        if (widget && widget->focusPolicy() != Qt::NoFocus) chain.emplace_back(control.tabIndex, widget);
-    }
-    std::sort(chain.begin(), chain.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1].second, chain[i].second);
-    if (!chain.empty()) chain.front().second->setFocus(); // the first in tab order has the focus at first display
+    std::vector<QWidget*> chain;
+    for (const auto* def : def_.tabOrder())
+        if (QWidget* widget = control(QString::fromLatin1(def->name)); widget && widget->focusPolicy() != Qt::NoFocus)
+            chain.push_back(widget);
+    for (std::size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+    if (!chain.empty()) chain.front()->setFocus(); // the first in tab order has the focus at first display
 }
 
 QWidget* Form::control(const QString& name) const { return findChild<QWidget*>(name, Qt::FindDirectChildrenOnly); }
 
 void Form::wireClicks(const std::function<void(console::Handler)>& run)
 {
-    for (const auto& wiring : def_.wiring) {
-        if (wiring.event != console::Event::Click) continue;
-        auto* button = qobject_cast<QPushButton*>(control(QString::fromLatin1(wiring.source)));
-        if (!button) continue;
-        const console::Handler handler = wiring.handler;
-        connect(button, &QPushButton::clicked, this, [run, handler] { run(handler); });
+    for (const auto& def : def_.controls) {
+        const auto handler = def_.handlerFor(def.name, console::Event::Click);
+        auto* button = qobject_cast<QPushButton*>(control(QString::fromLatin1(def.name)));
+        if (handler && button) connect(button, &QPushButton::clicked, this, [run, h = *handler] { run(h); });
     }
 }
 

@@ -32,11 +32,9 @@ void PortCombo::showPopup()
 {
     // Read when the list drops down: adapters come and go while the window is up.
     const auto present = resolver_.present();
-    for (int i = 0; i < count(); ++i) {
-        bool ok = false;
-        const int number = itemText(i).toInt(&ok);
-        if (ok) setItemData(i, QString::fromStdString(portEntryTooltip(number, present)), Qt::ToolTipRole);
-    }
+    for (int i = 0; i < count(); ++i)
+        if (const auto tip = portEntryTooltip(itemText(i).toStdString(), present))
+            setItemData(i, QString::fromStdString(*tip), Qt::ToolTipRole);
     QComboBox::showPopup();
 }
 

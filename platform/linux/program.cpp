@@ -22,16 +22,12 @@ Program::~Program() { tearDown(); }
 
 void Program::runHandler(console::Handler handler)
 {
-    dispatch_.run([&] {
-        console::FormHost host {form_->comm(), form_->portList(), form_->portList(), parts_.sleep, dispatch_};
-        console::runHandler(handler, host);
-    });
+    dispatch_.runHandler(handler, &form_->comm(), form_->portList(), form_->portList(), parts_.sleep);
 }
 
 void Program::start()
 {
-    for (const auto& wiring : console::form1().wiring)
-        if (wiring.event == console::Event::Load) runHandler(wiring.handler);
+    if (const auto load = console::form1().handlerFor(console::form1().name, console::Event::Load)) runHandler(*load);
     if (dispatch_.ended()) return;
     form_->placeOnScreen();
     form_->show();

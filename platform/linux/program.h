@@ -4,19 +4,11 @@
 #include "error_report.h"
 #include "form.h"
 #include "platform/common/handler_dispatch.h"
+#include "platform/common/program_parts.h"
 
-#include <functional>
 #include <memory>
 
 namespace platform {
-
-struct ProgramParts {
-    const PortResolver& resolver;
-    std::unique_ptr<HostedComponent> comm; // MSComm1: the window owns it from then on
-    console::SleepService& sleep;
-    ErrorReporter* reporter = nullptr;         // null: the critical message box
-    std::function<void(int status)> exitProgram; // empty: end the event loop
-};
 
 // The program from start to end: creates Form1 with its controls, runs Load,
 // shows the window, runs the event loop, tears the window down.

@@ -20,7 +20,6 @@ public:
     // A port whose device went away stays open to the program until it is
     // closed, so the next command can say what happened.
     bool portOpen() const override { return port_.isOpen() || !lostReason_.empty(); }
-    const CommSettings& settings() const { return settings_; }
 
     // Closes the port if open; never throws. For the error path.
     void release() noexcept override;

@@ -19,17 +19,10 @@ namespace platform {
 
 // The component's stored settings. The program never changes them.
 struct CommSettings {
-    int baudRate = 9600;  // what the UART runs at: the speed written is B0 (see commTermios)
     int dataBits = 8;
     char parity = 'N';
     int stopBits = 1;
     bool flowControl = false;
-    int inBufferSize = 1024;  // kept for completeness: nothing is ever read
-    int outBufferSize = 512;  // likewise: nothing is ever sent
-    char parityReplace = '?';
-    // Lowered right after each open: a line that keys a transmitter or resets
-    // a board must not be left asserted.
-    bool rtsEnable = false;
 };
 
 // The termios the port is given: raw, the settings' frame, and speed B0.

@@ -8,7 +8,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <climits>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -139,14 +138,9 @@ void Form::registerClass()
 
 void Form::createControls()
 {
-    std::vector<const console::ControlDef*> order;
-    for (const auto& control : def_.controls)
-        if (classFor(control.kind)) order.push_back(&control);
     // Tab and Shift+Tab follow the order the controls were created in.
-    const auto tabKey = [](const console::ControlDef* c) {
-        return c->tabIndex == console::kNoTabIndex ? INT_MAX : c->tabIndex;
-    };
-    std::stable_sort(order.begin(), order.end(), [&](auto* a, auto* b) { return tabKey(a) < tabKey(b); });
+    auto order = def_.tabOrder();
+    std::erase_if(order, [](auto* c) { return !classFor(c->kind); });
     // A screen reader names the port list after the static text just before
     // it in the window order ("Providing the Name Property",
     // learn.microsoft.com): the label goes there. It takes no focus, so the
@@ -300,9 +294,7 @@ void Form::command(WPARAM wParam)
         return;
     }
     if (HIWORD(wParam) != BN_CLICKED || !events_.click) return;
-    for (const auto& wiring : def_.wiring)
-        if (wiring.event == console::Event::Click && std::string_view(wiring.source) == control->def->name)
-            events_.click(wiring.handler);
+    if (const auto handler = def_.handlerFor(control->def->name, console::Event::Click)) events_.click(*handler);
 }
 
 void Form::activate(bool active)

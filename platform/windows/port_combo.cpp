@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "port_combo.h"
 
-#include "console/port_number.h"
 #include "text.h"
 
 #include <commctrl.h>
-
 
 namespace platform {
 
@@ -74,13 +72,9 @@ void PortCombo::droppingDown()
         std::wstring entry(static_cast<std::size_t>(SendMessageW(combo_, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
         entry.resize(static_cast<std::size_t>(
             SendMessageW(combo_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(entry.data()))));
-        std::wstring tip;
-        try {
-            // The number Start would read from this entry.
-            tip = widen(portEntryTooltip(console::readPortNumber(narrow(entry)), present));
-        } catch (const std::exception&) {
-            continue; // an entry that reads as no number has no tooltip
-        }
+        const auto text = portEntryTooltip(narrow(entry), present);
+        if (!text) continue;
+        std::wstring tip = widen(*text);
         tool.uFlags = TTF_SUBCLASS;
         tool.uId = static_cast<UINT_PTR>(index);
         SendMessageW(list_, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&tool.rect));

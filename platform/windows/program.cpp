@@ -32,17 +32,13 @@ Program::~Program() { tearDown(); }
 
 void Program::runHandler(console::Handler handler)
 {
-    dispatch_.run([&] {
-        if (!form_ || !form_->comm()) return; // the window has gone
-        console::FormHost host {*form_->comm(), form_->portList(), form_->portList(), parts_.sleep, dispatch_};
-        console::runHandler(handler, host);
-    });
+    if (!form_) return; // torn down: the window has gone
+    dispatch_.runHandler(handler, form_->comm(), form_->portList(), form_->portList(), parts_.sleep);
 }
 
 void Program::start()
 {
-    for (const auto& wiring : console::form1().wiring)
-        if (wiring.event == console::Event::Load) runHandler(wiring.handler);
+    if (const auto load = console::form1().handlerFor(console::form1().name, console::Event::Load)) runHandler(*load);
     if (dispatch_.ended()) return;
     form_->show();
 }

@@ -4,20 +4,12 @@
 #include "error_report.h"
 #include "form.h"
 #include "platform/common/handler_dispatch.h"
+#include "platform/common/program_parts.h"
 
 #include <functional>
 #include <memory>
 
 namespace platform {
-
-// What the program is made of: the real ones in the entry, doubles in tests.
-struct ProgramParts {
-    const PortResolver& resolver;
-    std::unique_ptr<HostedComponent> comm;       // MSComm1: the window owns it from then on
-    console::SleepService& sleep;
-    ErrorReporter* reporter = nullptr;           // null: the message box
-    std::function<void(int status)> exitProgram; // empty: end the message loop
-};
 
 // The program from start to end: creates Form1 with its controls, runs Load,
 // shows the window, runs the message loop, tears the window down.

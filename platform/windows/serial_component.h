@@ -16,8 +16,8 @@ struct CommSettings {
     // No parity, one stop bit, no flow control of any kind: the program only
     // drives DTR, and a handshake line must not hold anything up.
     unsigned long inBufferSize = 1024;
-    unsigned long outBufferSize = 512; // kept for completeness: nothing is ever sent
-    char parityReplace = '?';          // likewise: nothing is ever read
+    unsigned long outBufferSize = 512;
+    char parityReplace = '?';
 };
 
 // The serial communications component hosted on the window as MSComm1, on
@@ -33,7 +33,6 @@ public:
     SerialComponent& operator=(const SerialComponent&) = delete;
 
     bool portOpen() const override { return handle_ != nullptr; }
-    const CommSettings& settings() const { return settings_; }
 
     // Closes the port if open; never throws. For the error path.
     void release() noexcept override;

@@ -78,9 +78,9 @@ TEST(SysfsPortResolver, NumbersThePortsPresentInTheirFamilyOrder)
               "5 = /dev/ttyUSB1, 6 = /dev/ttyACM0, 7 = /dev/rfcomm0, 8 = /dev/rfcomm1, 9 = /dev/ttyAMA2, "
               "10 = /dev/ttyAMA10.");
     // The console's entry says that Start refuses it; the port beside it is a port like any other.
-    EXPECT_EQ(platform::portEntryTooltip(2, resolver.present()),
+    EXPECT_EQ(platform::portEntryTooltip("2", resolver.present()),
               "Port 2 opens /dev/ttyS2, the system console (Start refuses it)");
-    EXPECT_EQ(platform::portEntryTooltip(1, resolver.present()), "Port 1 opens /dev/ttyS0");
+    EXPECT_EQ(platform::portEntryTooltip("1", resolver.present()), "Port 1 opens /dev/ttyS0");
     EXPECT_TRUE(resolver.isSystemConsole("/dev/ttyS2"));
 }
 
