@@ -13,7 +13,6 @@
 //   WIRE_WINDOWS_EXE=EXE wire_pulse wine   the Windows rows alone
 
 #include "guest_run.h"
-#include "start_trials.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,10 +40,19 @@ Figures figures(const std::vector<wire::Pulse>& pulses)
     return {us.size(), us.front(), at(0.5), at(0.99), us.back()};
 }
 
+// How long DTR stayed high at its first rise in the stretch; 0 where it never rose.
 double glitch(const wire::LineTrace& trace, double from, double to)
 {
     const auto pulses = trace.dtrPulses(from, to);
     return pulses.empty() ? 0 : pulses.front().widthUs();
+}
+
+double median(std::vector<double> values) // 0 for none
+{
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 struct GlitchFigures {
@@ -55,17 +63,16 @@ struct GlitchFigures {
 // Every open in the windows counts; one that raised nothing counts as 0.
 GlitchFigures glitchFigures(const wire::LineTrace& trace, int begin, int end)
 {
-    const auto opens = wire::windows(trace, begin, end);
+    const auto opens = trace.windows(begin, end);
     std::vector<double> us;
     std::size_t raised = 0;
     for (const auto& w : opens) {
-        const auto lines = wire::openLines(trace, w);
-        raised += lines.raised;
-        us.push_back(lines.raised ? lines.glitchUs : 0);
+        us.push_back(glitch(trace, w.fromUs, w.toUs));
+        raised += us.back() > 0;
     }
     if (us.empty()) return {0, 0, 0, 0, 0};
     const auto [min, max] = std::minmax_element(us.begin(), us.end());
-    return {raised, opens.size(), wire::median(us), *min, *max};
+    return {raised, opens.size(), median(us), *min, *max};
 }
 
 struct GlitchRow {
