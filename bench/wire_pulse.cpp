@@ -95,6 +95,8 @@ std::vector<double> printGlitches(const char* device, const wire::LineTrace& tra
     return medians;
 }
 
+wire::GuestRun runAlone(const std::string& script) { return wire::runInGuest({script}).front(); }
+
 bool ran(const wire::GuestRun& run, const char* name)
 {
     if (run.booted && run.status == 0) return true;
@@ -116,7 +118,7 @@ int glitchTable()
     std::printf("\nDTR high at open (glitch), microseconds; raised/opens, then median, min, max over all opens\n");
     std::printf("%-16s %-17s %-12s %10s %10s %10s %10s\n", "device", "", "", "raised", "median", "min", "max");
     for (const auto& s : scenarios) {
-        const auto run = wire::runInGuest(s.name);
+        const auto run = runAlone(s.name);
         if (!ran(run, s.name)) return 1;
         printGlitches(s.device, run.*s.trace,
                       {{"dtr-pulse-out", "first Start", wire::kProgramBegins, wire::kProgramEnds},
@@ -174,7 +176,7 @@ int wineRows()
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::string(argv[1]) == "wine") return wineRows();
-    const auto run = wire::runInGuest(BENCH_DIR "/wire/pulses.sh");
+    const auto run = runAlone(BENCH_DIR "/wire/pulses.sh");
     if (!run.booted || run.status != 0) {
         std::fprintf(stderr, "the guest run failed:\n%s\n%s\n", run.reason.c_str(), run.guestLog.c_str());
         return 1;

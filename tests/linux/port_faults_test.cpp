@@ -150,11 +150,9 @@ Scene laterSleeper(const std::string& rest, uid_t user = 0)
     };
 }
 
-std::string tenColumns(long pid)
+std::string tenColumns(long pid) // as UUCP locks are written: "%10ld\n"
 {
-    char line[16];
-    std::snprintf(line, sizeof line, "%10ld\n", pid);
-    return line;
+    return std::string(10 - std::to_string(pid).size(), ' ') + std::to_string(pid) + "\n";
 }
 
 std::string endedPidLine() { return std::to_string(endedPid()) + "\n"; }
