@@ -312,9 +312,8 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
          8010, busy("pulse-holder (pid *, user *)"), true},
     };
     for (const auto& f : faults) {
-        PtyPair pty;
-        MapResolver resolver;
-        resolver.devices[1] = pty.slavePath();
+        PtyRig rig;
+        PtyPair& pty = rig.pty;
         auto scene = f.scene(pty);
         termios before {}, after {};
         ::tcgetattr(pty.masterFd(), &before);
@@ -323,7 +322,7 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
             [&] {
                 injected.watchPath = pty.slavePath();
                 if (f.unprivileged) becomeUnprivileged();
-                comm = std::make_unique<SerialComponent>(resolver);
+                comm = std::make_unique<SerialComponent>(rig.resolver);
                 f.steps(*comm, pty);
                 comm.reset(); // opened: its lock goes too, not left to be judged stale
             },
@@ -344,7 +343,7 @@ TEST(PortFaults, EachEndsInAClearErrorAndLeavesThePortFree)
         // lock left by a process that has gone is taken over.
         if (!std::filesystem::exists(pty.slavePath())) continue; // the device went away with its master
         scene.reset();
-        SerialComponent next(resolver);
+        SerialComponent next(rig.resolver);
         EXPECT_NO_THROW(start(next)) << f.name << ": not released";
     }
 }
