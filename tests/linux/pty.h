@@ -38,12 +38,7 @@ public:
     std::string uucpLockFile() const { return "/var/lock/LCK.." + number(); }
     // Whether either names `pid` on its first line, as minicom and picocom read it.
     bool locksName(long pid) const { return firstNumber(qtLockFile()) == pid || firstNumber(uucpLockFile()) == pid; }
-    static long firstNumber(const std::string& file)
-    {
-        long number = 0;
-        std::ifstream(file) >> number;
-        return number;
-    }
+    static long firstNumber(const std::string& file) { long n = 0; return std::ifstream(file) >> n ? n : 0; }
 
     // Whether the whole of `text` matches `pattern`, in which "{pty}" stands
     // for the slave's path, "{lock}" for its Qt lock file and '*' for any run
@@ -84,8 +79,4 @@ struct PtyRig {
 };
 
 // Start on port 1, as the window's Start makes it.
-inline void start(console::SerialComponent& comm)
-{
-    comm.setCommPort(1);
-    comm.setPortOpen(true);
-}
+inline void start(console::SerialComponent& comm) { comm.setCommPort(1); comm.setPortOpen(true); }
