@@ -13,7 +13,6 @@
 //   WIRE_WINDOWS_EXE=EXE wire_pulse wine   the Windows rows alone
 
 #include "guest_run.h"
-#include "start_trials.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,10 +40,19 @@ Figures figures(const std::vector<wire::Pulse>& pulses)
     return {us.size(), us.front(), at(0.5), at(0.99), us.back()};
 }
 
+// How long DTR stayed high at its first rise in the stretch; 0 where it never rose.
 double glitch(const wire::LineTrace& trace, double from, double to)
 {
     const auto pulses = trace.dtrPulses(from, to);
     return pulses.empty() ? 0 : pulses.front().widthUs();
+}
+
+double median(std::vector<double> values) // 0 for none
+{
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 struct GlitchFigures {
@@ -55,17 +63,16 @@ struct GlitchFigures {
 // Every open in the windows counts; one that raised nothing counts as 0.
 GlitchFigures glitchFigures(const wire::LineTrace& trace, int begin, int end)
 {
-    const auto opens = wire::windows(trace, begin, end);
+    const auto opens = trace.windows(begin, end);
     std::vector<double> us;
     std::size_t raised = 0;
     for (const auto& w : opens) {
-        const auto lines = wire::openLines(trace, w);
-        raised += lines.raised;
-        us.push_back(lines.raised ? lines.glitchUs : 0);
+        us.push_back(glitch(trace, w.fromUs, w.toUs));
+        raised += us.back() > 0;
     }
     if (us.empty()) return {0, 0, 0, 0, 0};
     const auto [min, max] = std::minmax_element(us.begin(), us.end());
-    return {raised, opens.size(), wire::median(us), *min, *max};
+    return {raised, opens.size(), median(us), *min, *max};
 }
 
 struct GlitchRow {
@@ -88,6 +95,8 @@ std::vector<double> printGlitches(const char* device, const wire::LineTrace& tra
     return medians;
 }
 
+wire::GuestRun runAlone(const std::string& script) { return wire::runInGuest({script}).front(); }
+
 bool ran(const wire::GuestRun& run, const char* name)
 {
     if (run.booted && run.status == 0) return true;
@@ -109,7 +118,7 @@ int glitchTable()
     std::printf("\nDTR high at open (glitch), microseconds; raised/opens, then median, min, max over all opens\n");
     std::printf("%-16s %-17s %-12s %10s %10s %10s %10s\n", "device", "", "", "raised", "median", "min", "max");
     for (const auto& s : scenarios) {
-        const auto run = wire::runInGuest(s.name);
+        const auto run = runAlone(s.name);
         if (!ran(run, s.name)) return 1;
         printGlitches(s.device, run.*s.trace,
                       {{"dtr-pulse-out", "first Start", wire::kProgramBegins, wire::kProgramEnds},
@@ -167,7 +176,7 @@ int wineRows()
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::string(argv[1]) == "wine") return wineRows();
-    const auto run = wire::runInGuest(BENCH_DIR "/wire/pulses.sh");
+    const auto run = runAlone(BENCH_DIR "/wire/pulses.sh");
     if (!run.booted || run.status != 0) {
         std::fprintf(stderr, "the guest run failed:\n%s\n%s\n", run.reason.c_str(), run.guestLog.c_str());
         return 1;

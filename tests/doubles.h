@@ -5,12 +5,13 @@
 // in one shared log, so the order of writes, waits, releases and the end can
 // be checked together.
 
-#include "console/host.h"
+#include "console/console_window.h"
 #include "console/untrapped_error.h"
 #include "platform/common/error_reporter.h"
 #include "platform/common/hosted_component.h"
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,12 +44,15 @@ private:
     int writes_ = 0;
 };
 
-class FixedListText : public console::PortListText {
+// The port list: its edit field shows `text`; each entry added is logged as "AddItem=7".
+class RecordingList : public console::PortListText, public console::PortListEntries {
 public:
-    explicit FixedListText(std::string text) : text_(std::move(text)) {}
+    RecordingList(Log& log, std::string text) : log_(log), text_(std::move(text)) {}
     std::string text() const override { return text_; }
+    void addItem(const std::string& entry) override { log_.push_back("AddItem=" + entry); }
 
 private:
+    Log& log_;
     std::string text_;
 };
 
@@ -77,14 +81,23 @@ private:
     Log& log_;
 };
 
-// The error report: "report 8013".
+// The error report: "report 8013", or with `describe` "report 8013 No device
+// for port 9."; `whileUp` runs while it is shown; with `fails` showing it fails.
 class RecordingReporter : public platform::ErrorReporter {
 public:
-    explicit RecordingReporter(Log& log) : log_(log) {}
-    void report(const console::UntrappedError& e) override { log_.push_back("report " + std::to_string(e.number())); }
+    explicit RecordingReporter(Log& log, bool describe = false, bool fails = false)
+        : log_(log), describe_(describe), fails_(fails) {}
+    std::function<void()> whileUp;
+    void report(const console::UntrappedError& e) override
+    {
+        log_.push_back("report " + std::to_string(e.number()) + (describe_ ? " " + e.description() : ""));
+        if (whileUp) whileUp();
+        if (fails_) throw std::runtime_error("the report could not be shown");
+    }
 
 private:
     Log& log_;
+    bool describe_, fails_;
 };
 
 } // namespace testing_doubles

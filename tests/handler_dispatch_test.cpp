@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "doubles.h"
 #include "failing_allocation.h"
 #include "platform/common/handler_dispatch.h"
 
@@ -11,21 +12,7 @@
 
 namespace {
 
-using Log = std::vector<std::string>;
-
-// Logs each report with its text; `whileUp` runs while the report is up.
-struct LoggingReporter : platform::ErrorReporter {
-    LoggingReporter(Log& log, bool fails) : log(log), fails(fails) {}
-    void report(const console::UntrappedError& e) override
-    {
-        log.push_back("report " + std::to_string(e.number()) + " " + e.description());
-        if (whileUp) whileUp();
-        if (fails) throw std::runtime_error("the report could not be shown");
-    }
-    Log& log;
-    bool fails;
-    std::function<void()> whileUp;
-};
+using namespace testing_doubles;
 
 struct DispatchCase {
     const char* name;
@@ -56,7 +43,7 @@ TEST(HandlerDispatch, StopsErrorsAtTheBoundaryAndEndsTheProgram)
     };
     for (const auto& c : cases) {
         Log log;
-        LoggingReporter reporter(log, c.reportFails);
+        RecordingReporter reporter(log, true, c.reportFails);
         platform::HandlerDispatch dispatch(reporter, [&] { log.push_back("release"); },
                                            [&](int status) { log.push_back("exit " + std::to_string(status)); });
         if (c.expected.back() == "exit 143") reporter.whileUp = [&] { dispatch.endWithStatus(143); };

@@ -1,18 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "comm_errors.h"
 
-#include <iterator>
 #include <stdexcept>
 
 namespace platform {
 namespace {
-
-struct CommFaultRow {
-    CommFault fault;
-    int number;
-    // {port}, {device} and {detail} are filled in.
-    const char* text;
-};
 
 // The numbers are stable and listed in the manual: a user who meets one can
 // look it up, so none is ever reused for another cause.
@@ -60,6 +52,8 @@ void replaceAll(std::string& text, const std::string& key, const std::string& va
 } // namespace
 
 int commErrorNumber(CommFault fault) { return rowFor(fault).number; }
+
+std::span<const CommFaultRow> commFaultTable() { return kCommFaults; }
 
 console::UntrappedError commError(CommFault fault, int port, const std::string& device, const std::string& detail)
 {

@@ -3,6 +3,7 @@
 
 #include "console/untrapped_error.h"
 
+#include <span>
 #include <string>
 
 namespace platform {
@@ -22,7 +23,7 @@ enum class CommFault {
     OpenFailed,
     NoDtrLine,        // the device has no modem-control lines
     LineFailed,       // setting DTR failed on an open port
-    DeviceGone,       // the device went away while the port was open (keep last)
+    DeviceGone,       // the device went away while the port was open
 };
 
 // Builds the error for a fault: its stable number, and a description that
@@ -32,5 +33,13 @@ console::UntrappedError commError(CommFault fault, int port, const std::string& 
 
 // The number a fault is reported with.
 int commErrorNumber(CommFault fault);
+
+struct CommFaultRow {
+    CommFault fault;
+    int number;
+    const char* text; // {port}, {device} and {detail} are filled in
+};
+// The rows behind commError, one for each fault.
+std::span<const CommFaultRow> commFaultTable();
 
 } // namespace platform

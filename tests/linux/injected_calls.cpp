@@ -87,10 +87,7 @@ extern "C" int flock(int fd, int operation) noexcept
 
 extern "C" struct dirent* readdir(DIR* dir)
 {
-    int left = injected.readdirFailsIn.load();
-    while (left > 0 && !injected.readdirFailsIn.compare_exchange_weak(left, left - 1)) {
-    }
-    if (left == 1) {
+    if (injected.readdirFailsIn > 0 && injected.readdirPath == pathOf(::dirfd(dir)) && --injected.readdirFailsIn == 0) {
         errno = ENOENT;
         return nullptr;
     }

@@ -19,8 +19,9 @@ struct InjectedCalls {
     int setDtrError = 0;    // the next TIOCMBIS (raising DTR) fails with this
     std::function<void()> beforeFlock; // runs inside the next flock(), before it locks
     std::string flockPath;             // if set: the next flock() of a descriptor of this path only
-    // The readdir() call, counted from 1, that fails as a directory read
-    // fails when its process has just ended; 0: none.
+    // Read readdirFailsIn (counted from 1) of the directory readdirPath fails,
+    // as a read of /proc/PID/fd fails once PID has ended; 0: none.
+    std::string readdirPath;
     std::atomic<int> readdirFailsIn {0};
 };
 

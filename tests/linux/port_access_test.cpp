@@ -5,12 +5,16 @@
 #include "injected_calls.h"
 #include "platform/linux/lock_file.h"
 #include "platform/linux/port_access.h"
+#include "processes.h"
 #include "pty.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <sys/prctl.h>
+#include <tuple>
 
 namespace {
 
@@ -49,14 +53,34 @@ TEST(LockFiles, EachFormThatProgramsWriteNamesItsProcess)
     }
 }
 
-// A process that ends during the scan makes a directory read fail: the scan
-// carries on or stops, never throws (the user would see an internal error).
-TEST(OpenHolder, AReadThatFailsMidScanIsNoError)
+// A process that ends during the scan makes the read of its /proc/PID/fd
+// fail: the scan goes on to the holder after it. (A read of /proc itself
+// that fails ends the scan with nothing found: nothing more can be listed.)
+TEST(OpenHolder, AReadThatFailsMidScanEndsThatWalkOnly)
 {
     PtyPair pty;
-    for (const int failing : {1, 2, 3, 10, 40, 200}) {
-        injected.readdirFailsIn = failing;
-        EXPECT_NO_THROW(platform::openHolder(pty.slavePath())) << "read " << failing << " failed";
+    const OtherProcess ending([] {});
+    const auto holding = [&] {
+        ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+        ::prctl(PR_SET_NAME, "pulse-holder");
+    };
+    auto holder = std::make_unique<OtherProcess>(holding, "pulse-holder");
+    while (holder->pid() < ending.pid()) // pids wrapped: the holder must come later in /proc
+        holder = std::make_unique<OtherProcess>(holding, "pulse-holder");
+    const auto fds = [](pid_t pid) { return "/proc/" + std::to_string(pid) + "/fd"; };
+    const std::tuple<std::string, int, std::optional<long>> rows[] = {
+        // Reads 1 to 3 of /proc/PID/fd are ".", ".." and fd 0.
+        {fds(ending.pid()), 1, holder->pid()}, {fds(ending.pid()), 2, holder->pid()},
+        {fds(ending.pid()), 3, holder->pid()}, {fds(holder->pid()), 1, std::nullopt},
+        // /proc lists its own files before any process.
+        {"/proc", 1, std::nullopt}, {"/proc", 10, std::nullopt}, {"/proc", 40, std::nullopt},
+    };
+    for (const auto& [directory, read, found] : rows) {
+        injected.readdirPath = directory;
+        injected.readdirFailsIn = read;
+        const auto seen = platform::openHolder(pty.slavePath());
+        EXPECT_EQ(injected.readdirFailsIn, 0) << directory << ": read " << read << " never came";
+        EXPECT_EQ(seen ? std::optional<long>(seen->pid) : std::nullopt, found) << directory << ": read " << read;
         injected.readdirFailsIn = 0;
     }
 }

@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include "map_resolver.h"
 #include "console/untrapped_error.h"
 #include "injected_calls.h"
 #include "platform/linux/serial_component.h"
@@ -27,23 +26,12 @@ namespace {
 
 using platform::SerialComponent;
 
-struct Rig {
-    PtyPair pty;
-    MapResolver resolver;
+// Port 2 is a device that is not there.
+struct Rig : PtyRig {
     std::unique_ptr<SerialComponent> otherProgram; // holds the port where a case needs that
     std::shared_ptr<void> flocked;                 // a flock on the device, where a case takes one
-    Rig()
-    {
-        resolver.devices[1] = pty.slavePath();
-        resolver.devices[2] = "/dev/pts/999999";
-    }
+    Rig() { resolver.devices[2] = "/dev/pts/999999"; }
 };
-
-void start(SerialComponent& comm)
-{
-    comm.setCommPort(1);
-    comm.setPortOpen(true);
-}
 
 // Start, with the open() of a path of the rig's failing.
 template <typename Path>
@@ -56,7 +44,7 @@ std::function<void(SerialComponent&, Rig&)> startFailing(Path path, int error)
     };
 }
 
-TEST(SerialComponent, OpensClosesAndReopensAPseudoTerminal)
+TEST(SerialComponent, OpensClosesReopensAndReleasesAPseudoTerminal)
 {
     Rig rig;
     SerialComponent comm(rig.resolver);
@@ -75,40 +63,46 @@ TEST(SerialComponent, OpensClosesAndReopensAPseudoTerminal)
         EXPECT_EQ(exclusive, 0) << "left exclusive";
         ::close(slave);
     }
+    start(*std::make_unique<SerialComponent>(rig.resolver)); // destroyed, open, at the statement's end
+    SerialComponent next(rig.resolver);
+    EXPECT_NO_THROW(start(next)) << "not released when destroyed";
 }
 
-struct Refusal {
+struct RefusalCase {
     const char* name;
     std::function<void(SerialComponent& comm, Rig& rig)> steps;
     int number;
-    std::string mustMention; // the port number and more; see PtyPair::mentioned
+    std::string description; // see PtyPair::matches
     bool holdsPort = false;  // the refusal leaves open a port opened before it
 };
 
 TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
 {
-    const Refusal refusals[] = {
-        {"second open", [](auto& c, auto&) { start(c); c.setPortOpen(true); }, 8005, "port 1 ({pty})", true},
-        {"CommPort while open", [](auto& c, auto&) { start(c); c.setCommPort(1); }, 8000, "port 1 ({pty})", true},
-        {"port number 0", [](auto& c, auto&) { c.setCommPort(0); }, 8002, "port number 0 (no device)"},
+    const RefusalCase refusals[] = {
+        {"second open", [](auto& c, auto&) { start(c); c.setPortOpen(true); }, 8005,
+         "Port already open: port 1 ({pty}).", true},
+        {"CommPort while open", [](auto& c, auto&) { start(c); c.setCommPort(1); }, 8000,
+         "Operation not valid while the port is opened: port 1 ({pty}) is open*", true},
+        {"port number 0", [](auto& c, auto&) { c.setCommPort(0); }, 8002,
+         "Invalid port number 0 (no device): port numbers start at 1."},
         {"negative port number", [](auto& c, auto&) { c.setCommPort(-32768); }, 8002,
-         "port number -32768 (no device)"},
+         "Invalid port number -32768 (no device)*"},
         {"number with no device", [](auto& c, auto&) { c.setCommPort(9); c.setPortOpen(true); }, 8013,
-         "port 9*1 = {pty}"},
+         "No device for port 9 (no device). Ports present now: 1 = {pty}, 2 = /dev/pts/999999."},
         {"highest number, no device", [](auto& c, auto&) { c.setCommPort(32767); c.setPortOpen(true); }, 8013,
-         "port 32767*Ports present now"},
+         "No device for port 32767 (no device). Ports present now: *"},
         {"device missing", [](auto& c, auto&) { c.setCommPort(2); c.setPortOpen(true); }, 8012,
-         "port 2 (/dev/pts/999999)"},
+         "Device missing: port 2 (/dev/pts/999999) is not there. Is it plugged in? Ports present now: *"},
         {"busy: held by another component",
          [](auto& c, auto& rig) {
              rig.otherProgram = std::make_unique<SerialComponent>(rig.resolver);
              start(*rig.otherProgram);
              start(c);
          },
-         8010, "port 1 ({pty})*(pid " + std::to_string(::getpid()) + ")"},
+         8010, "Port busy: port 1 ({pty}) is held by * (pid " + std::to_string(::getpid()) + "). Close that program*"},
         {"the system console",
          [](auto& c, auto& rig) { rig.resolver.consoles.insert(rig.pty.slavePath()); start(c); }, 8010,
-         "Port busy: port 1 ({pty}) is the system console"},
+         "Port busy: port 1 ({pty}) is the system console, which the kernel and logins use. Pick another port."},
         {"EACCES where the permissions allow it: confinement", startFailing(&PtyPair::slavePath, EACCES), 8014,
          "Could not open port 1 ({pty}): Permission denied, although the device's permissions allow it: a security "
          "policy (AppArmor, SELinux) or a sandbox (snap, Flatpak) confines this program."},
@@ -126,11 +120,11 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
              };
              start(c);
          },
-         8010, "Port busy: port 1 ({pty}) is held by another program."},
+         8010, "Port busy: port 1 ({pty}) is held by another program. Close that program or pick another port."},
         {"termios refused", [](auto& c, auto&) { injected.tcsetattrError = EINVAL; start(c); }, 8014,
          "Could not open port 1 ({pty}): setting it up failed: Invalid argument."},
         {"DTR on a device without modem lines", [](auto& c, auto&) { start(c); c.setDTREnable(true); }, 8015,
-         "port 1 ({pty})", true},
+         "No DTR line: port 1 ({pty}) has no modem-control lines, so DTR cannot be set.", true},
         {"DTR write refused on an open port",
          [](auto& c, auto&) { start(c); injected.setDtrError = EPERM; c.setDTREnable(true); }, 8016,
          "Could not set DTR on port 1 ({pty}): Operation not permitted. Was the device unplugged?", true},
@@ -143,7 +137,7 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
             ADD_FAILURE() << r.name << ": not refused";
         } catch (const console::UntrappedError& e) {
             EXPECT_EQ(e.number(), r.number) << r.name << ": " << e.description();
-            EXPECT_TRUE(rig.pty.mentioned(e.description(), r.mustMention)) << r.name << ": " << e.description();
+            EXPECT_TRUE(rig.pty.matches(e.description(), r.description)) << r.name << ": " << e.description();
         }
         EXPECT_EQ(injected.openError + injected.tcsetattrError + injected.setDtrError, 0)
             << r.name << ": the failure armed never came";
@@ -158,14 +152,6 @@ TEST(SerialComponent, RefusesWithANumberAndADescriptionNamingPortAndDevice)
         SerialComponent next(rig.resolver);
         EXPECT_NO_THROW(start(next)) << r.name;
     }
-}
-
-TEST(SerialComponent, DestroyingItReleasesThePort)
-{
-    Rig rig;
-    start(*std::make_unique<SerialComponent>(rig.resolver)); // destroyed, open, at the statement's end
-    SerialComponent second(rig.resolver);
-    EXPECT_NO_THROW(start(second));
 }
 
 // Speed 0 (B0) while open and after close: a later open leaves DTR and RTS
@@ -202,13 +188,6 @@ TEST(SerialComponent, LeavesThePortAtSpeedZeroAndOtherwiseAsFound)
     constexpr tcflag_t kSpeedAndHangUp = CBAUD | CIBAUD | HUPCL;
     EXPECT_EQ(closed.c_cflag & ~kSpeedAndHangUp, found.c_cflag & ~kSpeedAndHangUp) << "the frame as found";
     EXPECT_EQ(std::memcmp(closed.c_cc, found.c_cc, sizeof closed.c_cc), 0) << "the control characters as found";
-}
-
-long firstLinePid(const std::string& file)
-{
-    std::string line;
-    std::getline(std::ifstream(file), line);
-    return std::strtol(line.c_str(), nullptr, 10); // as minicom and picocom read it
 }
 
 // Whether a QSerialPort program (QLockFile::tryLock, in a process of its own)
@@ -252,8 +231,8 @@ TEST(SerialComponent, HoldsTheLocksOtherSerialProgramsHonour)
     const timespec aged[] = {{::time(nullptr) - 40, 0}, {::time(nullptr) - 40, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, qt.c_str(), aged, 0), 0);
     EXPECT_FALSE(qtProgramGetsLock(qt)) << "a QSerialPort program takes our lock 40 s old";
-    EXPECT_EQ(firstLinePid(qt), ::getpid());
-    EXPECT_EQ(firstLinePid(uucp), ::getpid()) << "minicom or picocom do not see us in " << uucp;
+    EXPECT_EQ(PtyPair::firstNumber(qt), ::getpid());
+    EXPECT_EQ(PtyPair::firstNumber(uucp), ::getpid()) << "minicom or picocom do not see us in " << uucp;
     comm.setPortOpen(false);
     for (const auto& file : {qt, uucp}) EXPECT_NE(::access(file.c_str(), F_OK), 0) << file << " left behind";
 }

@@ -91,8 +91,6 @@ std::vector<GuestRun> runInGuest(const std::vector<std::string>& scripts)
     return runs;
 }
 
-GuestRun runInGuest(const std::string& script) { return runInGuest(std::vector<std::string> {script}).front(); }
-
 const GuestRun& scenarioRun(const std::string& name)
 {
     static std::map<std::string, GuestRun> runs;

@@ -24,7 +24,6 @@ struct GuestRun {
 // `scripts`: paths, or names of tests/wire/scenarios, run one after another
 // in one guest; one GuestRun each, holding its own part of the traces.
 std::vector<GuestRun> runInGuest(const std::vector<std::string>& scripts);
-GuestRun runInGuest(const std::string& script);
 
 // A scenario's run, from the one guest for the scenarios WIRE_GUEST lists
 // (comma-separated) if it lists this one, else from a guest of its own.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "line_trace.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -80,6 +81,35 @@ std::vector<Pulse> LineTrace::dtrPulses(double fromUs, double toUs) const
     }
     if (high && rise > fromUs) pulses.push_back({rise, toUs});
     return pulses;
+}
+
+std::vector<Window> LineTrace::windows(int begin, int end) const
+{
+    std::vector<Window> found;
+    double from = -1; // no window open
+    for (const auto& m : marks) {
+        if (m.value == begin) from = m.us;
+        if (m.value == end && from >= 0) {
+            found.push_back({from, m.us});
+            from = -1;
+        }
+    }
+    return found;
+}
+
+OpenLines LineTrace::openLines(const Window& window) const
+{
+    OpenLines lines;
+    const auto writes = writesBetween(window.fromUs, window.toUs);
+    for (const auto& w : writes) lines.anyLineSet = lines.anyLineSet || w.dtr() || w.rts();
+    const auto raise = std::find_if(writes.begin(), writes.end(), [](const McrWrite& w) { return w.dtr(); });
+    if (raise == writes.end()) return lines;
+    lines.raised = true;
+    if (const auto next = raise + 1; next != writes.end()) {
+        lines.lowerNext = !next->dtr();
+        lines.rtsDownByNext = !next->rts() || (next + 1 != writes.end() && !(next + 1)->rts());
+    }
+    return lines;
 }
 
 std::string LineTrace::describe() const

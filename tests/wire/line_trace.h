@@ -28,6 +28,25 @@ struct Pulse {
     double widthUs() const { return fallUs - riseUs; }
 };
 
+// A stretch of the trace, between two marks.
+struct Window {
+    double fromUs, toUs;
+};
+
+// What DTR and RTS did while a port opened.
+struct OpenLines {
+    bool raised = false;        // the open raised DTR
+    bool lowerNext = false;     // the write after the raise lowered DTR
+    bool rtsDownByNext = false; // RTS low in that write, or the one after it
+    bool anyLineSet = false;    // some write in the window set DTR or RTS
+};
+
+// The marks scenarios/start_trials.sh writes around the opens it makes.
+enum StartTrialMark {
+    kProgramBegins = 2, kProgramEnds = 3, kPulserBegins = 4, kPulserEnds = 5,
+    kLaterStartBegins = 6, kLaterStartEnds = 7, kPulserAfterUsBegins = 10, kPulserAfterUsEnds = 11,
+};
+
 struct LineTrace {
     std::vector<McrWrite> mcr; // Modem Control Register (base + 4)
     std::vector<Mark> marks;   // scratch register (base + 7): the scenario's marks
@@ -43,6 +62,9 @@ struct LineTrace {
     std::vector<Pulse> dtrPulses(double fromUs, double toUs) const;
     // The last value written at or before `us` (0 before any write).
     McrWrite levelAt(double us) const;
+    // Each stretch from a `begin` mark to the next `end` mark, in order.
+    std::vector<Window> windows(int begin, int end) const;
+    OpenLines openLines(const Window& window) const;
 
     std::string describe() const; // for failure messages
 };

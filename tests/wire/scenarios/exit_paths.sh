@@ -8,17 +8,10 @@ open_instance() {
   launch
   pick 2
   start /dev/ttyS1
-  result "opened_$1" "$OPENED"
   [[ $OPENED == yes ]] || fail "instance '$1': Start was refused"
 }
 
-lock_state() {
-  local pid
-  pid=$(head -n1 /run/lock/LCK..ttyS1 2>/dev/null | tr -d ' ') || true
-  if [[ -z $pid ]]; then echo none; elif kill -0 "$pid" 2>/dev/null; then echo live; else echo stale; fi
-}
-
-ended() { wait_exit "status_$1" "$PID"; result "lock_$1" "$(lock_state)"; mark "$2"; }
+ended() { wait_exit "status_$1" "$PID"; result "lock_$1" "$(lock_state ttyS1)"; mark "$2"; }
 
 open_instance stop
 pulse

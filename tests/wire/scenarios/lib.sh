@@ -92,6 +92,15 @@ dtr_is() {
 desktop_port() { chmod 1777 /run/lock; chgrp dialout /dev/ttyS1; chmod 660 /dev/ttyS1; }
 guest_port() { chmod 755 /run/lock; chgrp root /dev/ttyS1; chmod 600 /dev/ttyS1; }
 
+# The pid on the first line of NAME's lock (/run/lock/LCK..NAME), as minicom
+# reads it; lock_state: none, live or stale by whether that pid runs.
+lock_pid() { local pid=; read -r pid 2>/dev/null <"/run/lock/LCK..$1" || true; echo "${pid// /}"; }
+lock_state() {
+  local pid
+  pid=$(lock_pid "$1")
+  if [[ -z $pid ]]; then echo none; elif kill -0 "$pid" 2>/dev/null; then echo live; else echo stale; fi
+}
+
 # CPU PID has used, in clock ticks (user + system), recorded under NAME.
 cpu_ticks() {
   local stat

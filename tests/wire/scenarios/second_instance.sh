@@ -13,7 +13,7 @@ pick 2
 click start
 read_report report
 wait_exit second "$PID"
-result lock "$(cat /run/lock/LCK..ttyS1 2>/dev/null | head -n1 | tr -d ' ')"
+result lock "$(lock_pid ttyS1)"
 result first_pid "$FIRST"
 mark 2
 PID=$FIRST WIN=$FIRST_WIN

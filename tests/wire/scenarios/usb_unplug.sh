@@ -17,7 +17,7 @@ unplug "$ADAPTER"
 result asleep_at_unplug "$wchan"
 read_report report_mid
 wait_exit status_mid "$PID"
-result lock_mid "$(ls /run/lock/LCK..ttyUSB0 2>/dev/null || echo none)"
+result lock_mid "$(lock_state ttyUSB0)"
 
 replug "$ADAPTER"
 await_device /dev/ttyUSB0 1
@@ -36,4 +36,4 @@ cpu_ticks cpu_idle_later
 click pulse
 read_report report_idle
 wait_exit status_idle "$PID"
-result lock_idle "$(ls /run/lock/LCK..ttyUSB0 2>/dev/null || echo none)"
+result lock_idle "$(lock_state ttyUSB0)"
