@@ -2,7 +2,6 @@
 #pragma once
 
 #include "console/untrapped_error.h"
-#include "platform/windows/text.h"
 
 #include <functional>
 #include <string>
@@ -22,11 +21,4 @@ inline Refusal refusalOf(const std::function<void()>& steps)
         return {e.number(), e.description()};
     }
     return {};
-}
-
-// The system's message for an error code as a description ends with it.
-inline std::string closingMessage(unsigned long error)
-{
-    const std::string message = platform::systemMessage(error);
-    return " " + (message.back() == '.' ? message : message + ".");
 }
