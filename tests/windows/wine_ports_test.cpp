@@ -2,7 +2,7 @@
 // The real component on the COM ports com-pins pins in the suite's Wine
 // prefix. COM1 is never opened: on the host it is the machine's own UART.
 
-#include "refusal.h"
+#include "outcome.h"
 #include "platform/windows/com_ports.h"
 #include "platform/windows/serial_component.h"
 
@@ -63,9 +63,9 @@ TEST(WineComPorts, PinnedPortsOpenOrRefuseAsTheSystemSays)
         const DWORD handlesBefore = handleCount();
         SerialComponent comm(resolver);
         comm.setCommPort(static_cast<std::int16_t>(port));
-        const Refusal refusal = refusalOf([&] { steps(comm); });
-        EXPECT_EQ(refusal.number, number);
-        EXPECT_EQ(refusal.text, text);
+        const Outcome outcome = outcomeOf([&] { steps(comm); });
+        EXPECT_EQ(outcome.number, number);
+        EXPECT_EQ(outcome.text, text);
         EXPECT_TRUE(number != 8013 || !comm.portOpen());
         // Whatever was refused, nothing stays held once the component lets
         // go, and the port opens again at once.

@@ -7,13 +7,13 @@
 #include <string>
 
 // What a component's steps ended in: the refusal's number and text, or 0.
-struct Refusal {
+struct Outcome {
     int number = 0;
     std::string text;
     bool mentions(const std::string& part) const { return text.find(part) != std::string::npos; }
 };
 
-inline Refusal refusalOf(const std::function<void()>& steps)
+inline Outcome outcomeOf(const std::function<void()>& steps)
 {
     try {
         steps();
