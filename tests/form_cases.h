@@ -6,7 +6,9 @@
 
 #include "doubles.h"
 
+#include <algorithm>
 #include <iterator>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,15 @@ struct Rect {
 };
 struct Segment {
     int x1, y1, x2, y2;
+    // Every pixel from end to end; the figure's segments are level or upright.
+    std::vector<std::pair<int, int>> pixels() const
+    {
+        std::vector<std::pair<int, int>> all;
+        for (int x = std::min(x1, x2), y = std::min(y1, y2); x <= std::max(x1, x2) && y <= std::max(y1, y2);
+             x1 == x2 ? ++y : ++x)
+            all.emplace_back(x, y);
+        return all;
+    }
 };
 struct LayoutCase {
     int dpi;

@@ -125,10 +125,10 @@ private slots:
         // The pulse figure: every segment drawn end to end, dark on the window's background.
         const QImage image = form()->grab().toImage();
         const QColor background = image.pixelColor(205, 5);
-        for (const auto& [x1, y1, x2, y2] : at96.figure)
-            for (const QPoint at : {QPoint(x1, y1), QPoint((x1 + x2) / 2, (y1 + y2) / 2), QPoint(x2, y2)})
-                QVERIFY2(image.pixelColor(at).lightness() < background.lightness() - 100,
-                         qPrintable(QStringLiteral("(%1, %2)").arg(at.x()).arg(at.y())));
+        for (const auto& segment : at96.figure)
+            for (const auto& [x, y] : segment.pixels())
+                QVERIFY2(image.pixelColor(x, y).lightness() < background.lightness() - 100,
+                         qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
     }
 
     void tabCycle_data() { caseRows(form_cases::kTabCases); }

@@ -323,9 +323,8 @@ TEST_F(FormTest, EachControlAndTheFigureAsShownAtEachDpi)
             SelectObject(dc, old);
         }
         // The pulse figure: every segment drawn end to end, in the button text's colour.
-        for (const auto& [x1, y1, x2, y2] : layout.figure)
-            for (const POINT at : {POINT {x1, y1}, POINT {(x1 + x2) / 2, (y1 + y2) / 2}, POINT {x2, y2}})
-                EXPECT_EQ(GetPixel(dc, at.x, at.y), contrast[1]) << at.x << ", " << at.y;
+        for (const auto& segment : layout.figure)
+            for (const auto& [x, y] : segment.pixels()) EXPECT_EQ(GetPixel(dc, x, y), contrast[1]) << x << ", " << y;
         ReleaseDC(form(), dc);
     }
 }
