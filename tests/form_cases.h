@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <iterator>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace form_cases {
