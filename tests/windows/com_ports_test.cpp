@@ -2,7 +2,7 @@
 // Port numbers to COM devices, and the SERIALCOMM listing to the ports
 // present, as the error texts and the port list's tooltips show them.
 
-#include "refusal.h"
+#include "outcome.h"
 #include "scripted_comm_api.h"
 #include "platform/windows/com_ports.h"
 #include "platform/windows/serial_component.h"
@@ -27,9 +27,10 @@ TEST(ComPorts, NumberNamesTheDeviceAndBelowOneIsRefused)
         EXPECT_EQ(resolver.deviceFor(number), device) << number;
         ScriptedCommApi api; // no port is opened
         platform::SerialComponent comm(resolver, api);
-        const Refusal refusal = refusalOf([&] { comm.setCommPort(number); });
-        EXPECT_EQ(refusal.number, device ? 0 : 8002) << number;
-        EXPECT_TRUE(device || refusal.mentions("port number " + std::to_string(number))) << refusal.text;
+        const Outcome outcome = outcomeOf([&] { comm.setCommPort(number); });
+        EXPECT_EQ(outcome.number, device ? 0 : 8002) << number;
+        EXPECT_EQ(outcome.text,
+                  device ? "" : "Invalid port number " + std::to_string(number) + " (no device): port numbers start at 1.");
         EXPECT_EQ(comm.commPort(), device ? number : 1) << number << ": a refused number is not kept";
         EXPECT_TRUE(api.log.empty()) << number;
         comm.setPortOpen(true);

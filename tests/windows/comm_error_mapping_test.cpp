@@ -3,7 +3,6 @@
 // sees, and a text naming port and device and ending with the system's own.
 
 #include "map_resolver.h"
-#include "refusal.h"
 #include "platform/windows/comm_error_mapping.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // What the build puts into the program's .exe, read as a data file: manifest,
-// imports, the header's defences, version and icon.
+// the header's defences, version and icon (its imports: windows_exe_imports).
 
 #include "platform/windows/text.h"
 
@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <fstream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -30,7 +28,6 @@ protected:
     {
         return *reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     }
-    std::set<std::string> imports() const;
 
     // Freed as the process ends.
     static inline const HMODULE module = LoadLibraryExW(platform::widen(DTR_PROGRAM_EXE).c_str(), nullptr,
@@ -41,28 +38,6 @@ protected:
         reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR {3});
 };
 
-// "kernel32.dll CloseHandle": every function the image imports, by name.
-// Addresses in the image are offsets from its base.
-std::set<std::string> ProgramResources::imports() const
-{
-    const auto& directory = headers().OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    std::set<std::string> imports;
-    for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); dll->Name; ++dll) {
-        std::string name = reinterpret_cast<const char*>(base + dll->Name);
-        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        const DWORD thunks = dll->OriginalFirstThunk ? dll->OriginalFirstThunk : dll->FirstThunk;
-        for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + thunks); thunk->u1.AddressOfData; ++thunk) {
-            std::string function = name + ' ';
-            if (IMAGE_SNAP_BY_ORDINAL(thunk->u1.Ordinal))
-                function.append("#").append(std::to_string(IMAGE_ORDINAL(thunk->u1.Ordinal)));
-            else
-                function.append(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + thunk->u1.AddressOfData)->Name);
-            imports.insert(function);
-        }
-    }
-    return imports;
-}
-
 TEST_F(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
 {
     const std::string_view manifest = resource(RT_MANIFEST, 1);
@@ -70,16 +45,6 @@ TEST_F(ProgramResources, ManifestAsksForPerMonitorDpiAndCommonControls6)
                                  "true/pm</dpiAware>", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
                                  "level=\"asInvoker\"", "name=\"DTRPulseOut\" version=\"" DTR_PROJECT_VERSION ".0\""})
         EXPECT_NE(manifest.find(fragment), std::string_view::npos) << fragment;
-    // Its entries for Windows 7, 8 and 8.1 rest on what the program imports:
-    // the functions checked against those systems, tests/windows/exe-imports.
-    std::ifstream listed(DTR_EXE_IMPORTS);
-    ASSERT_TRUE(listed) << DTR_EXE_IMPORTS;
-    std::set<std::string> checked;
-    for (std::string line; std::getline(listed, line);)
-        if (!line.empty() && line.front() != '#') checked.insert(line);
-    const std::set<std::string> imported = imports();
-    for (const auto& name : imported) EXPECT_TRUE(checked.contains(name)) << "a new import: " << name;
-    for (const auto& name : checked) EXPECT_TRUE(imported.contains(name)) << "no longer imported: " << name;
 }
 
 // The loader's defences: ASLR, with 64-bit entropy, and DEP. mingw-w64's ld

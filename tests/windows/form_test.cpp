@@ -2,12 +2,10 @@
 // The Win32 window under Wine, in-process. Input is posted to the controls,
 // as a window system queues it, and handled by the program's own loop code.
 
-#include "console/console_window.h"
 #include "doubles.h"
 #include "form_cases.h"
 #include "map_resolver.h"
 #include "platform/windows/dpi.h"
-#include "platform/windows/form_layout.h"
 #include "platform/windows/program.h"
 #include "platform/windows/text.h"
 
@@ -17,12 +15,15 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+namespace form_cases {
+void PrintTo(const Rect& r, std::ostream* out) { *out << r.left << ", " << r.top << ", " << r.width << " x " << r.height; }
+} // namespace form_cases
 
 namespace {
 
@@ -52,7 +53,7 @@ Texts entries(HWND combo)
 }
 
 // A rectangle in the parent's client coordinates.
-platform::PixelRect rectIn(HWND parent, HWND window)
+form_cases::Rect rectIn(HWND parent, HWND window)
 {
     RECT rect;
     GetWindowRect(window, &rect);
@@ -127,6 +128,12 @@ void failNextGetMessage()
     });
 }
 
+void endSession(HWND form)
+{
+    if (SendMessageW(form, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF))
+        SendMessageW(form, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+}
+
 class FormTest : public ::testing::Test {
 public: // the case tables act on the fixture
     Log log;
@@ -143,6 +150,7 @@ public: // the case tables act on the fixture
     {
         program.reset(); // a table's last row: its component logs its end
         log.clear();
+        sleep.during = nullptr;
         std::function<void(int)> exitProgram;
         if (!ownExit) exitProgram = [this](int status) { log.push_back("exit " + std::to_string(status)); };
         program = std::make_unique<platform::Program>(platform::ProgramParts {
@@ -168,16 +176,18 @@ public: // the case tables act on the fixture
             program->handleMessage(message);
         }
     }
-    // Handles messages as they come until `done`, without a fixed sleep.
-    void pumpUntil(const std::function<bool()>& done)
+    // Runs `act` from the program's loop once it has nothing else queued: a
+    // timer's callback, which the loop dispatches.
+    static inline std::function<void()> whenIdle_;
+    static void whenIdle(std::function<void()> act)
     {
-        const ULONGLONG deadline = GetTickCount64() + 30000;
-        while (!done() && GetTickCount64() < deadline) {
-            MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            pump();
-        }
-        ASSERT_TRUE(done()) << "timed out";
+        whenIdle_ = std::move(act);
+        SetTimer(nullptr, 0, 0, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            std::exchange(whenIdle_, nullptr)();
+        });
     }
+    std::thread session; // joined by the row that starts it
 
     HWND form() const { return program->form()->window(); }
     HWND control(const char* name) const { return program->form()->control(name); }
@@ -191,18 +201,13 @@ public: // the case tables act on the fixture
         if (SendMessageW(combo(), CB_SELECTSTRING, static_cast<WPARAM>(-1), entry) == CB_ERR)
             SetWindowTextW(combo(), wide.c_str());
     }
-    void click(const char* name)
-    {
-        postClick(control(name));
-        pump();
-    }
     // The control of the form that holds the focus (the combo box for its edit field).
     std::string focusedControl() const
     {
         HWND focused = GetFocus();
         while (focused && GetParent(focused) != form()) focused = GetParent(focused);
-        for (const auto& def : console::form1().controls)
-            if (focused && control(def.name) == focused) return def.name;
+        for (const auto& c : form_cases::kControls)
+            if (focused && control(c.name) == focused) return c.name;
         return "(none)";
     }
 };
@@ -211,13 +216,8 @@ TEST_F(FormTest, FirstDisplay)
 {
     startProgram();
     EXPECT_EQ(windowText(form()), "DTR Pulse Out");
-    RECT client;
-    GetClientRect(form(), &client);
-    EXPECT_EQ(client.right, 208);
-    EXPECT_EQ(client.bottom, 200);
-    EXPECT_EQ(entries(combo()), form_cases::entries());
+    EXPECT_EQ(entries(combo()), form_cases::kEntries);
     EXPECT_EQ(SendMessageW(combo(), CB_GETCURSEL, 0, 0), CB_ERR);
-    EXPECT_EQ(windowText(combo()), form_cases::kInitialText);
     EXPECT_EQ(focusedControl(), form_cases::kFirstFocus);
     EXPECT_EQ(control("MSComm1"), nullptr); // hosted, not a window
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_STYLE));
@@ -231,7 +231,7 @@ TEST_F(FormTest, FirstDisplay)
     EXPECT_TRUE(log.empty());
 }
 
-TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
+TEST_F(FormTest, EachControlAndTheFigureAsShownAtEachDpi)
 {
     // A high-contrast scheme: the figure must show in the button text's colour.
     const int elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
@@ -242,14 +242,14 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
         saved, [](const COLORREF* colours) { SetSysColors(2, std::data({COLOR_BTNFACE, COLOR_BTNTEXT}), colours); });
 
     startProgram();
-    for (const int dpi : {96, 144, 192}) {
+    for (const auto& layout : form_cases::kLayouts) {
+        const int dpi = layout.dpi;
         SCOPED_TRACE(dpi);
         if (dpi != program->form()->dpi()) {
             // As Windows does when the window moves to a monitor of another
             // density, here at the screen's top left; the suggested rectangle
             // keeps the frame Wine draws.
-            const auto target = platform::layOutForm(console::form1(), dpi);
-            RECT suggested = platform::frameAround({0, 0, target.clientWidth, target.clientHeight},
+            RECT suggested = platform::frameAround({0, 0, layout.clientWidth, layout.clientHeight},
                                                    static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_STYLE)),
                                                    static_cast<DWORD>(GetWindowLongPtrW(form(), GWL_EXSTYLE)),
                                                    platform::windowDpi(form()));
@@ -261,23 +261,27 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
             SendMessageW(form(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         }
         pump(); // the window paints what the change left to paint, unhelped
-        const auto layout = platform::layOutForm(console::form1(), dpi);
         RECT client;
         GetClientRect(form(), &client);
         EXPECT_EQ(client.right, layout.clientWidth);
         EXPECT_EQ(client.bottom, layout.clientHeight);
         HDC dc = GetDC(form());
-        for (const auto& placement : layout.controls) {
-            const auto& def = *placement.control;
-            SCOPED_TRACE(def.name);
-            HWND window = control(def.name);
+        for (std::size_t i = 0; i < std::size(form_cases::kControls); ++i) {
+            const auto& c = form_cases::kControls[i];
+            SCOPED_TRACE(c.name);
+            HWND window = control(c.name);
             ASSERT_TRUE(window);
-            EXPECT_EQ(rectIn(form(), window), placement.rect); // the combo box closed, at its record height
+            wchar_t kind[16] = {};
+            GetClassNameW(window, kind, 16);
+            const wchar_t* kinds[] = {WC_STATICW, WC_COMBOBOXW, WC_BUTTONW};
+            EXPECT_EQ(std::wstring(kind), kinds[int(c.kind)]);
+            EXPECT_EQ(windowText(window), c.text);
+            EXPECT_EQ(rectIn(form(), window), layout.controls[i]); // the combo box closed
             RECT whole, shown; // no sibling covers a control that takes input
             GetClientRect(window, &whole);
             HDC own = GetDC(window);
             GetClipBox(own, &shown);
-            EXPECT_TRUE(def.kind == console::ControlKind::Label || EqualRect(&shown, &whole));
+            EXPECT_TRUE(c.kind == form_cases::Kind::Label || EqualRect(&shown, &whole));
             std::vector<COLORREF> shots[2]; // as shown, then as painted afresh: it repainted itself
             for (auto& shot : shots) {
                 for (int y = 0; y < whole.bottom; ++y)
@@ -289,19 +293,18 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
             LOGFONTW font {};
             const auto handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
             ASSERT_TRUE(GetObjectW(handle, sizeof(font), &font));
-            EXPECT_EQ(font.lfWeight, def.font->weight);
-            EXPECT_EQ(font.lfUnderline != 0, def.font->underline);
+            const bool arial = std::string(c.face) == "Arial";
+            EXPECT_EQ(font.lfHeight, arial ? layout.arialHeight : layout.msSansSerifHeight);
+            EXPECT_EQ(font.lfWeight, c.bold ? FW_BOLD : FW_NORMAL);
+            EXPECT_EQ(font.lfUnderline != 0, c.underline);
             EXPECT_FALSE(font.lfItalic || font.lfStrikeOut);
-            EXPECT_EQ(font.lfCharSet, def.font->charset);
-            EXPECT_EQ(font.lfHeight, platform::fontHeight(def.font->points, dpi));
+            EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
             // MS Sans Serif is a bitmap face made for 96 dpi; above, its TrueType counterpart.
-            const bool arial = std::string(def.font->face) == "Arial";
-            EXPECT_EQ(platform::narrow(font.lfFaceName),
-                      arial ? "Arial" : dpi == 96 ? "MS Sans Serif" : "Microsoft Sans Serif");
+            EXPECT_EQ(platform::narrow(font.lfFaceName), arial || dpi == 96 ? c.face : "Microsoft Sans Serif");
             // What it renders with: Arial, or its metric twin under Wine;
-            // characters of the height asked for (Wine's rounding of the
-            // face's metrics may take a pixel off); the text fits its control
-            // (a wider fallback face would clip it).
+            // characters of the height asked for (Wine's rounding may take a
+            // pixel off); the text fits its control, which a wider fallback
+            // face would not.
             const HGDIOBJ old = SelectObject(dc, handle);
             TEXTMETRICW metrics {};
             GetTextMetricsW(dc, &metrics);
@@ -310,24 +313,18 @@ TEST_F(FormTest, GeometryFontsAndFigureFollowTheRecordAtEachDpi)
             EXPECT_TRUE(!arial || std::wstring(face) == L"Arial" || std::wstring(face) == L"Liberation Sans")
                 << platform::narrow(face);
             EXPECT_NEAR(metrics.tmHeight - metrics.tmInternalLeading, -font.lfHeight, 1);
-            const std::wstring text = platform::widen(def.text);
+            const std::wstring text = platform::widen(c.text);
             SIZE extent {};
             GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-            const int room = def.kind == console::ControlKind::ComboBox
-                                 ? placement.rect.width - GetSystemMetrics(SM_CXVSCROLL)
-                                 : placement.rect.width;
+            const int room = layout.controls[i].width
+                             - (c.kind == form_cases::Kind::List ? GetSystemMetrics(SM_CXVSCROLL) : 0);
             EXPECT_LT(extent.cx, room);
-            EXPECT_LE(extent.cy, placement.rect.height);
+            EXPECT_LE(extent.cy, layout.controls[i].height);
             SelectObject(dc, old);
         }
-        // The pulse figure: every line drawn end to end, in the button text's colour.
-        for (std::size_t i = 0; i < layout.lines.size(); ++i) {
-            const auto& line = layout.lines[i];
-            const char* name = console::form1().lines[i].name;
-            EXPECT_EQ(GetPixel(dc, line.x1, line.y1), contrast[1]) << name << " start";
-            EXPECT_EQ(GetPixel(dc, (line.x1 + line.x2) / 2, (line.y1 + line.y2) / 2), contrast[1]) << name;
-            EXPECT_EQ(GetPixel(dc, line.x2, line.y2), contrast[1]) << name << " end";
-        }
+        // The pulse figure: every segment drawn end to end, in the button text's colour.
+        for (const auto& segment : layout.figure)
+            for (const auto& [x, y] : segment.pixels()) EXPECT_EQ(GetPixel(dc, x, y), contrast[1]) << x << ", " << y;
         ReleaseDC(form(), dc);
     }
 }
@@ -401,7 +398,7 @@ TEST_F(FormTest, EnterEscAndTypingRunNothing)
         postKey(form(), VK_ESCAPE); // no cancel button either
         pump();
         EXPECT_EQ(windowText(combo()), c.text);
-        EXPECT_EQ(entries(combo()), form_cases::entries());
+        EXPECT_EQ(entries(combo()), form_cases::kEntries);
         EXPECT_TRUE(IsWindowVisible(form()));
         EXPECT_EQ(log, Log {});
     }
@@ -409,99 +406,25 @@ TEST_F(FormTest, EnterEscAndTypingRunNothing)
 
 TEST_F(FormTest, EachButtonRunsItsCommandOnce)
 {
+    using form_cases::Key;
     for (const auto& c : form_cases::kButtonCases) {
         if (c.toolkit == form_cases::Toolkit::Qt) continue;
         SCOPED_TRACE(c.name);
-        startProgram();
+        startProgram(c.refuseWrite);
         setListText(c.listText);
-        if (c.key == form_cases::Key::None) postClick(control(c.button));
-        for (int tabs = 0; c.key != form_cases::Key::None && focusedControl() != c.button && tabs < 4; ++tabs) {
-            postKey(GetFocus(), VK_TAB);
-            pump();
+        if (c.duringPulse) sleep.during = [this, &c] { postClick(control(c.duringPulse)); };
+        for (const std::string& button : c.buttons) {
+            if (c.key == Key::None) postClick(control(button.c_str()));
+            for (int tabs = 0; c.key != Key::None && focusedControl() != button && tabs < 4; ++tabs) {
+                postKey(GetFocus(), VK_TAB);
+                pump();
+            }
+            if (c.key != Key::None) postKey(GetFocus(), c.key == Key::Enter ? VK_RETURN : VK_SPACE);
         }
-        if (c.key != form_cases::Key::None) postKey(GetFocus(), c.key == form_cases::Key::Enter ? VK_RETURN : VK_SPACE);
         pump();
         EXPECT_EQ(log, c.expected);
-    }
-}
-
-TEST_F(FormTest, ClickDuringAPulseRunsAfterIt)
-{
-    startProgram();
-    sleep.during = [this] { postClick(control("Command1")); };
-    click("Command1");
-    EXPECT_EQ(log, form_cases::twoPulses());
-}
-
-TEST_F(FormTest, NothingRunsAfterStopAndClose)
-{
-    startProgram();
-    postClick(control("Command2"));
-    postClick(control("Command3")); // already queued behind Stop and Close
-    postClick(control("Command1"));
-    pump();
-    EXPECT_EQ(log, form_cases::kNothingAfterStop);
-    program->tearDown();
-    EXPECT_EQ(log.back(), "destroyed");
-}
-
-TEST_F(FormTest, FailingCommandIsReportedAndEndsTheProgram)
-{
-    startProgram(/*refuseWrite=*/1);
-    setListText(form_cases::kRefusedListText);
-    click("Command3");
-    click("Command1"); // after the end: runs nothing
-    EXPECT_EQ(log, form_cases::kRefusalLog);
-    EXPECT_EQ(program->dispatch().exitStatus(), 1);
-}
-
-TEST_F(FormTest, WaysTheWindowGoesRunNoCommandAndReleaseThePort)
-{
-    const auto endSession = [](HWND form) {
-        if (SendMessageW(form, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF))
-            SendMessageW(form, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    };
-    struct GoneCase {
-        const char* name;
-        std::function<void(FormTest&)> act;
-        Log expected;
-    };
-    const GoneCase cases[] = {
-        {"WM_CLOSE from another program", [](FormTest& t) { PostMessageW(t.form(), WM_CLOSE, 0, 0); },
-         {"destroyed", "exit 0"}},
-        {"the close box", [](FormTest& t) { PostMessageW(t.form(), WM_SYSCOMMAND, SC_CLOSE, 0); },
-         {"destroyed", "exit 0"}},
-        {"Alt+F4", [](FormTest&) { postKey(GetFocus(), VK_F4, WM_SYSKEYDOWN, KF_ALTDOWN << 16); },
-         {"destroyed", "exit 0"}},
-        {"the session's end", [&](FormTest& t) { endSession(t.form()); }, {"destroyed", "exit 0"}},
-        {"the session's end during a pulse: the pulse first",
-         [&](FormTest& t) {
-             std::atomic<bool> ended {false};
-             std::thread session;
-             t.sleep.during = [&] {
-                 // Sent from another thread, as Windows does: it waits until this one takes messages.
-                 session = std::thread([&, form = t.form()] {
-                     endSession(form);
-                     ended = true;
-                 });
-             };
-             t.click("Command1");
-             t.pumpUntil([&] { return ended.load(); });
-             session.join();
-         },
-         {"DTREnable=true", "Sleep=500", "DTREnable=false", "destroyed", "exit 0"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        startProgram();
-        setListText("3");
-        click("Command3");
-        log.clear();
-        const HWND window = form();
-        c.act(*this);
-        pumpUntil([&] { return !IsWindow(window); });
-        EXPECT_EQ(log, c.expected); // the component goes with the window, and closes its port
-        EXPECT_FALSE(program->dispatch().ended());
+        program->tearDown();
+        EXPECT_EQ(log.back(), "destroyed"); // the component goes with the window
     }
 }
 
@@ -515,10 +438,36 @@ TEST_F(FormTest, RunEndsWithItsStatus)
         int status;
         Log expected;
     };
+    const Log kStartedAndGone {"CommPort=3", "PortOpen=true", "DTREnable=false", "destroyed"};
     const RunCase cases[] = {
         {"Stop and Close", -1, nullptr, [](FormTest& t) { postClick(t.control("Command2")); }, 0,
          {"PortOpen=false", "destroyed"}},
         {"frame close", -1, nullptr, [](FormTest& t) { PostMessageW(t.form(), WM_CLOSE, 0, 0); }, 0, {"destroyed"}},
+        // The window goes with the port open and runs no command: the component goes with it.
+        {"WM_CLOSE from another program after Start", -1, nullptr,
+         [](FormTest& t) { postClick(t.control("Command3")); PostMessageW(t.form(), WM_CLOSE, 0, 0); }, 0, kStartedAndGone},
+        {"the close box after Start", -1, nullptr,
+         [](FormTest& t) { postClick(t.control("Command3")); PostMessageW(t.form(), WM_SYSCOMMAND, SC_CLOSE, 0); }, 0,
+         kStartedAndGone},
+        {"Alt+F4 after Start", -1, nullptr,
+         [](FormTest& t) {
+             postClick(t.control("Command3"));
+             postKey(t.control("Command3"), VK_F4, WM_SYSKEYDOWN, KF_ALTDOWN << 16);
+         },
+         0, kStartedAndGone},
+        {"the session's end after Start", -1, nullptr,
+         [](FormTest& t) {
+             postClick(t.control("Command3"));
+             whenIdle([&t] { endSession(t.form()); });
+         },
+         0, kStartedAndGone},
+        {"the session's end during a pulse: the pulse first", -1, nullptr,
+         [](FormTest& t) {
+             // Sent from another thread, as Windows does: it waits until this one takes messages.
+             t.sleep.during = [&t] { t.session = std::thread(endSession, t.form()); };
+             postClick(t.control("Command1"));
+         },
+         0, {"DTREnable=true", "Sleep=500", "DTREnable=false", "destroyed"}},
         {"refused Start", 1, nullptr, [](FormTest& t) { postClick(t.control("Command3")); }, 1,
          {"CommPort=3", "release", "report 8005", "destroyed"}},
         // An exception in the window procedure is an untrapped error.
@@ -551,6 +500,7 @@ TEST_F(FormTest, RunEndsWithItsStatus)
         } catch (const std::runtime_error& e) {
             log.push_back(e.what());
         }
+        if (session.joinable()) session.join();
         EXPECT_EQ(status, c.status);
         EXPECT_EQ(log, c.expected);
         EXPECT_FALSE(FindWindowW(L"DtrPulseOut.Form1", nullptr)); // nothing left behind
@@ -587,7 +537,7 @@ TEST_F(FormTest, EntryTooltipsNameTheirDevicesWhenTheListDrops)
     EXPECT_LE(last.bottom, listClient.bottom);
     SendMessageW(combo(), CB_SHOWDROPDOWN, FALSE, 0);
     pump();
-    EXPECT_EQ(entries(combo()), form_cases::entries());
+    EXPECT_EQ(entries(combo()), form_cases::kEntries);
     EXPECT_EQ(windowText(combo()), form_cases::kInitialText);
     EXPECT_TRUE(log.empty()); // no port was opened to find out
 }

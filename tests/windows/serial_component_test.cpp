@@ -3,7 +3,7 @@
 // order, and what it does with each failure a real device can give.
 
 #include "map_resolver.h"
-#include "refusal.h"
+#include "outcome.h"
 #include "scripted_comm_api.h"
 #include "platform/windows/serial_component.h"
 
@@ -110,9 +110,9 @@ TEST(WindowsSerialComponent, MakesItsCallsInOrderAndLetsGoOfAPortThatFailed)
         {
             SerialComponent comm(resolver, api);
             comm.setCommPort(3);
-            const Refusal refusal = refusalOf([&] { s.steps(comm, api); });
-            EXPECT_EQ(refusal.number, s.number) << s.name << ": " << refusal.text;
-            EXPECT_TRUE(!refusal.number || refusal.mentions("port 3 (COM3)")) << refusal.text;
+            const Outcome outcome = outcomeOf([&] { s.steps(comm, api); });
+            EXPECT_EQ(outcome.number, s.number) << s.name << ": " << outcome.text;
+            EXPECT_TRUE(!outcome.number || outcome.mentions("port 3 (COM3)")) << outcome.text;
             EXPECT_EQ(api.log, s.calls) << s.name;
             EXPECT_EQ(comm.portOpen(), s.openAfter) << s.name;
             EXPECT_EQ(api.openHandles, s.openAfter ? 1 : 0) << s.name;

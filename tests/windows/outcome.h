@@ -2,19 +2,18 @@
 #pragma once
 
 #include "console/untrapped_error.h"
-#include "platform/windows/text.h"
 
 #include <functional>
 #include <string>
 
 // What a component's steps ended in: the refusal's number and text, or 0.
-struct Refusal {
+struct Outcome {
     int number = 0;
     std::string text;
     bool mentions(const std::string& part) const { return text.find(part) != std::string::npos; }
 };
 
-inline Refusal refusalOf(const std::function<void()>& steps)
+inline Outcome outcomeOf(const std::function<void()>& steps)
 {
     try {
         steps();
@@ -22,11 +21,4 @@ inline Refusal refusalOf(const std::function<void()>& steps)
         return {e.number(), e.description()};
     }
     return {};
-}
-
-// The system's message for an error code as a description ends with it.
-inline std::string closingMessage(unsigned long error)
-{
-    const std::string message = platform::systemMessage(error);
-    return " " + (message.back() == '.' ? message : message + ".");
 }
