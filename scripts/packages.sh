@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 # The Debian packages, one list per purpose, and how the missing ones get
-# installed. Sourced by scripts/run and scripts/setup.
+# installed. Sourced by scripts/run, scripts/setup and scripts/build-windows.
 #   install_missing PACKAGE...
 
 # Building and running the program: the compiler and build tools, Qt Widgets,
@@ -20,6 +20,10 @@ suite_packages=(
   picocom tio minicom screen python3-serial
   desktop-file-utils appstream dpkg-dev groff-base lintian
 )
+
+# The Windows build and its tests: the mingw-w64 cross compiler, GoogleTest's
+# sources (built for Windows), Wine, and the display and zip tools.
+windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine64 xvfb xdotool imagemagick zip)
 
 # Installs those of the packages that are not installed: as root directly,
 # otherwise with sudo. Where there is no sudo, or sudo may not install them,
