@@ -59,13 +59,17 @@ within() {
   log "$what"
 }
 
-# Whether PID has ended (a zombie counts: it has, and wait reads its status).
-gone() {
+# PID's state (R, S, Z...) and wait channel into STATE and WCHAN, both
+# empty once it has gone.
+peek() {
   local stat=
-  read -r stat 2>/dev/null <"/proc/$1/stat" || return 0
-  stat=${stat##*) }
-  [[ $stat == Z* ]]
+  WCHAN=
+  read -r stat 2>/dev/null <"/proc/$1/stat" || true
+  read -r WCHAN 2>/dev/null <"/proc/$1/wchan" || true # no newline at its end
+  stat=${stat##*) } STATE=${stat:0:1}
 }
+# Whether PID has ended (a zombie counts: it has, and wait reads its status).
+gone() { peek "$1"; [[ $STATE == "" || $STATE == Z ]]; }
 
 alive() { ! gone "$PID" || fail "$PROGRAM (pid $PID) ended"; }
 

@@ -31,11 +31,7 @@ report_text() {
 }
 
 # Its main thread asleep in a pulse (the sleep service's clock_nanosleep).
-asleep() {
-  local wchan=
-  read -r wchan 2>/dev/null <"/proc/$PID/wchan" || true # no newline at its end
-  [[ $wchan == *nanosleep* ]]
-}
+asleep() { peek "$PID"; [[ $WCHAN == *nanosleep* ]]; }
 
 # Which sleep its main thread is in, into SLEEP: its count of voluntary
 # context switches holds still while it sleeps, so two pulses are told apart
@@ -51,13 +47,7 @@ sleep_count() {
 
 # Its main thread asleep in the event loop's poll: every input it had is
 # handled (never between a pulse and a click queued during it).
-idle() {
-  local stat= wchan=
-  read -r stat 2>/dev/null <"/proc/$PID/stat" || true
-  read -r wchan 2>/dev/null <"/proc/$PID/wchan" || true
-  stat=${stat##*) }
-  [[ $stat == S* && $wchan == *poll* ]]
-}
+idle() { peek "$PID"; [[ $STATE == S && $WCHAN == *poll* ]]; }
 
 # Start lowers the lines before it returns to the event loop.
 start_settled() { idle; }

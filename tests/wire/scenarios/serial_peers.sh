@@ -49,12 +49,7 @@ held() {
   return 1
 }
 # A peer has the port once it waits for input, in select or poll.
-holding() {
-  local wchan=
-  held || return 1
-  read -r wchan 2>/dev/null <"/proc/$HOLDER/wchan" || true # no newline at its end
-  [[ $wchan == *select* || $wchan == *poll* ]]
-}
+holding() { held && peek "$HOLDER" && [[ $WCHAN == *select* || $WCHAN == *poll* ]]; }
 peer_holds() { ! gone "$SESSION" || fail "$1 ended: $(<"$SCRATCH/$1")"; holding; }
 refused_or_holding() { gone "$SESSION" || holding; }
 
