@@ -82,14 +82,9 @@ holds() {
 
 # The second UART's row of /proc/tty/driver/serial, into UART_ROW: its
 # counters and the lines as the kernel holds them, read without opening the
-# port; dtr_is 1 or 0.
-uart_row() {
-  while IFS= read -r UART_ROW; do [[ $UART_ROW == 1:* ]] && break; done </proc/tty/driver/serial
-}
-dtr_is() {
-  uart_row
-  if [[ $UART_ROW == *DTR* ]]; then (($1)); else ((!$1)); fi
-}
+# port.
+uart_row() { while IFS= read -r UART_ROW; do [[ $UART_ROW == 1:* ]] && break; done </proc/tty/driver/serial; }
+dtr_up() { uart_row; [[ $UART_ROW == *DTR* ]]; }
 
 # ttyS1 open to group dialout and the lock directory world-writable, as on a
 # Debian desktop; guest_port puts back what the other scenarios expect.
@@ -118,22 +113,15 @@ cpu_ticks() {
 # Starts the program; sets PID and WIN once its window is viewable and has
 # the focus. A start can fail for reasons of its host (Wine's): LAUNCH_TRIES.
 launch() {
-  local try
+  local try end
   LAUNCHES=$((LAUNCHES + 1))
   for ((try = 1; ; try++)); do
     program_run
-    WIN= PULSE_SLEEP=
-    WAITS=$((WAITS + 1))
-    local end=$((SECONDS + LAUNCH_LIMIT))
-    until window_shown; do
-      if program_failed || ((SECONDS >= end)); then
-        ((try < LAUNCH_TRIES)) || fail "no window from $PROGRAM (pid $PID) within $LAUNCH_LIMIT s"
-        program_retry
-        continue 2
-      fi
-      nap 0.2
-    done
-    break
+    WIN= PULSE_SLEEP= WAITS=$((WAITS + 1)) end=$((SECONDS + LAUNCH_LIMIT))
+    until window_shown || program_failed || ((SECONDS >= end)); do nap 0.2; done
+    [[ -z $WIN ]] || break
+    ((try < LAUNCH_TRIES)) || fail "no window from $PROGRAM (pid $PID) within $LAUNCH_LIMIT s"
+    program_retry
   done
   stamp window
   log "the window of $PROGRAM (pid $PID) shown"
@@ -184,11 +172,8 @@ begin_pulse() {
   if (($#)); then "$@" & else click pulse & fi
   await "a pulse begun" 60 0.01 pulse_begun
 }
-pulse() {
-  begin_pulse "$@"
-  end_pulses
-}
 end_pulses() { await "the pulse over" 60 0.01 pulse_over; }
+pulse() { begin_pulse "$@"; end_pulses; }
 
 # The error report up, with the focus; sets REPORT.
 await_report() {

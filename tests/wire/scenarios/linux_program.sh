@@ -9,7 +9,6 @@ AS=() # a command that execs the rest as another user, where a scenario sets it
 # signal ignored.
 program_run() { "${AS[@]}" env --default-signal=INT "$PROGRAM" & PID=$!; }
 program_failed() { gone "$PID"; }
-program_retry() { :; }
 # No window manager gives the focus.
 take_focus() { within "the focus on window $1" 60 xdotool windowfocus --sync "$1"; }
 port_held() { holds "$1" "$PID"; }
@@ -18,7 +17,7 @@ program_windows() { xdotool search --all --onlyvisible --pid "$PID" "$@" 2>/dev/
 
 window_shown() { WIN=$(program_windows --name "$CAPTION" | head -n1); [[ -n $WIN ]]; }
 popup_shown() { alive; [[ -n $(program_windows | grep -vxF "$WIN") ]]; }
-popup_gone() { alive; [[ -z $(program_windows | grep -vxF "$WIN") ]]; }
+popup_gone() { ! popup_shown; }
 # The error report: a second window with its caption; sets REPORT.
 report_shown() { alive; REPORT=$(program_windows --name "$CAPTION" | grep -vxF "$WIN" | head -n1); [[ -n $REPORT ]]; }
 # Its text into TEXT, on one line: Ctrl+C copies it to the clipboard.

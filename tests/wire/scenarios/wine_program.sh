@@ -37,9 +37,9 @@ take_focus() { [[ $1 == "$WIN" ]] || xdotool mousemove --window "$1" 10 10 click
 # Wine's server holds the port for the program: any process counts. Its
 # driver raises both lines as it opens the port; the program lowers them.
 port_held() { holds "$1"; }
-start_settled() { dtr_is 0; }
-pulse_begun() { dtr_is 1; }
-pulse_over() { dtr_is 0; }
+start_settled() { ! dtr_up; }
+pulse_begun() { dtr_up; }
+pulse_over() { ! dtr_up; }
 
 # The message box: a second window with the caption; sets REPORT.
 report_shown() {
