@@ -86,10 +86,11 @@ holds() {
 uart_row() { while IFS= read -r UART_ROW; do [[ $UART_ROW == 1:* ]] && break; done </proc/tty/driver/serial; }
 dtr_up() { uart_row; [[ $UART_ROW == *DTR* ]]; }
 
-# ttyS1 open to group dialout and the lock directory world-writable, as on a
-# Debian desktop; guest_port puts back what the other scenarios expect.
+# ttyS1 open to dialout and the lock directory world-writable, as on a Debian
+# desktop, whose user DIALOUT runs the rest; guest_port puts back the guest's.
 desktop_port() { chmod 1777 /run/lock; chgrp dialout /dev/ttyS1; chmod 660 /dev/ttyS1; }
 guest_port() { chmod 755 /run/lock; chgrp root /dev/ttyS1; chmod 600 /dev/ttyS1; }
+DIALOUT=(setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME=/tmp)
 
 # The pid on the first line of NAME's lock (/run/lock/LCK..NAME), as minicom
 # reads it; lock_state: none, live or stale by whether that pid runs.

@@ -26,7 +26,7 @@ wait "$ENDED"
 echo "$ENDED" >/run/lock/LCK..ttyS1
 touch -d '-10 seconds' /run/lock/LCK..ttyS1
 result stale_pid "$ENDED"
-AS=(setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME=/tmp)
+AS=("${DIALOUT[@]}")
 refused_start stale_ 2 5
 AS=()
 # The guest as the scenarios after this one expect it.

@@ -11,7 +11,6 @@
 # is left out: root passes TIOCEXCL, and screen takes no lock to find.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-OURS=(setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME=/tmp)
 THEIRS=(setpriv --reuid=daemon --regid=daemon --groups=dialout env HOME=/tmp)
 ROOT=(env HOME=/root)
 declare -A PEER=(
@@ -59,19 +58,18 @@ peer_end() {
   await "$1 ended" 60 0.1 gone "$SESSION"
 }
 
-AS=("${OURS[@]}")
+# ttyS1's lines and settings under NAME_lines_WHEN and NAME_stty_WHEN.
+settings() { uart_row; result "${1}_lines_$2" "$UART_ROW"; result "${1}_stty_$2" "$(stty -g -F /dev/ttyS1)"; }
+
+AS=("${DIALOUT[@]}")
 m=10
 for name in picocom tio minicom screen pyserial; do
-  if [[ $name == screen ]]; then peer "$name" "${OURS[@]}"; else peer "$name" "${THEIRS[@]}"; fi
+  if [[ $name == screen ]]; then peer "$name" "${DIALOUT[@]}"; else peer "$name" "${THEIRS[@]}"; fi
   await "$name holds ttyS1" 60 0.1 peer_holds "$name"
   result "${name}_pid" "$HOLDER"
-  uart_row
-  result "${name}_lines_before" "$UART_ROW"
-  result "${name}_stty_before" "$(stty -g -F /dev/ttyS1)"
+  settings "$name" before
   refused_start "${name}_" 2 "$m" /dev/ttyS1
-  uart_row
-  result "${name}_lines_after" "$UART_ROW"
-  result "${name}_stty_after" "$(stty -g -F /dev/ttyS1)"
+  settings "$name" after
   peer_end "$name"
   m=$((m + 2))
 done
