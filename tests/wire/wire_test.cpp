@@ -44,17 +44,36 @@ void expectFullPulses(const std::vector<Pulse>& pulses, std::size_t count)
     }
 }
 
-// The report recorded under KEY gives error NUMBER and says each of PARTS.
-void expectReport(const GuestRun& run, const std::string& key, const std::string& number,
-                  const std::vector<std::string>& parts)
+// TEXT with each {KEY} in it replaced by that result.
+std::string expand(const GuestRun& run, std::string text)
 {
-    const std::string text = result(run, key);
+    for (auto at = text.find('{'); at != std::string::npos; at = text.find('{', at)) {
+        const auto end = text.find('}', at);
+        const std::string value = result(run, text.substr(at + 1, end - at - 1));
+        text.replace(at, end - at + 1, value);
+        at += value.size();
+    }
+    return text;
+}
+
+// The report recorded under KEY gives error NUMBER and says each of PARTS.
+struct Report {
+    std::string key, number;
+    std::vector<std::string> parts;
+};
+
+void expectReport(const GuestRun& run, const Report& r)
+{
+    const std::string text = result(run, r.key);
     const std::string head = "Run-time error '";
     const auto at = text.find(head);
-    ASSERT_NE(at, std::string::npos) << text;
+    ASSERT_NE(at, std::string::npos) << r.key << ": " << text;
     const auto from = at + head.size(), to = text.find("':", from);
-    EXPECT_EQ(text.substr(from, to == std::string::npos ? 0 : to - from), number) << text;
-    for (const auto& part : parts) EXPECT_NE(text.find(part), std::string::npos) << "'" << part << "' in: " << text;
+    EXPECT_EQ(text.substr(from, to == std::string::npos ? 0 : to - from), r.number) << text;
+    for (const auto& part : r.parts) {
+        const std::string said = expand(run, part);
+        EXPECT_NE(text.find(said), std::string::npos) << "'" << said << "' in: " << text;
+    }
 }
 
 // Between two marks: PULSES whole pulses one after another, or (kQuiet) no
@@ -65,9 +84,8 @@ struct Stretch {
 };
 
 // A Start that scenarios/lib.sh's `refused_start PREFIX PORT MARK` records:
-// exit status 1, error NUMBER saying each of PARTS ({pid}: the PREFIXpid
-// result), no line write from MARK to the next, and PREFIXkey_after as
-// PREFIXkey_before for each key of SAME.
+// exit status 1, error NUMBER saying each of PARTS, no line write from MARK
+// to the next, and PREFIXkey_after as PREFIXkey_before for each key of SAME.
 struct Refusal {
     std::string prefix;
     int mark;
@@ -79,11 +97,7 @@ void expectRefused(const GuestRun& run, const Refusal& r)
 {
     SCOPED_TRACE("refused: " + r.prefix + "report");
     EXPECT_EQ(result(run, r.prefix + "status"), "1");
-    auto parts = r.parts;
-    for (auto& part : parts)
-        if (const auto at = part.find("{pid}"); at != std::string::npos)
-            part.replace(at, 5, result(run, r.prefix + "pid"));
-    expectReport(run, r.prefix + "report", r.number, parts);
+    expectReport(run, {r.prefix + "report", r.number, r.parts});
     EXPECT_TRUE(run.trace.writesBetween(mark(run, r.mark), mark(run, r.mark + 1)).empty()) << "the line was touched";
     for (const auto& key : r.same)
         EXPECT_EQ(result(run, r.prefix + key + "_after"), result(run, r.prefix + key + "_before")) << key;
@@ -107,15 +121,6 @@ void expectTypicalUse(const GuestRun& run)
     EXPECT_LE(run.trace.writesBetween(0, mark(run, 1)).size(), 1u) << "the launch reached ttyS1";
     EXPECT_FALSE(run.trace.writesBetween(mark(run, 1), mark(run, 2)).empty()) << "Start did not reach ttyS1";
     for (const auto& w : run.trace.writesBetween(mark(run, 2), mark(run, 4))) EXPECT_FALSE(w.rts()) << "RTS rose";
-}
-
-void secondInstance(const GuestRun& run)
-{
-    EXPECT_EQ(result(run, "second"), "1");
-    const std::string first = result(run, "first_pid");
-    EXPECT_EQ(result(run, "lock"), first) << "the lock names the first instance";
-    expectReport(run, "report", "8010", {"port 2 (/dev/ttyS1)", "pid " + first});
-    EXPECT_EQ(result(run, "first"), "0");
 }
 
 // While we hold the port, the serial programs people run try it (marks 30 to
@@ -151,13 +156,6 @@ void peersRefused(const GuestRun& run)
 
 void usbUnplug(const GuestRun& run)
 {
-    for (const std::string when : {"mid", "idle"}) {
-        SCOPED_TRACE(when);
-        EXPECT_EQ(result(run, "opened_" + when), "yes");
-        expectReport(run, "report_" + when, "8017", {"port 3 (/dev/ttyUSB0) went away while open"});
-        EXPECT_EQ(result(run, "status_" + when), "1");
-        EXPECT_EQ(result(run, "lock_" + when), "none") << "lock left behind";
-    }
     EXPECT_NE(result(run, "asleep_at_unplug").find("nanosleep"), std::string::npos) << "not pulled mid-pulse";
     // No busy loop with a dead device: clock ticks of CPU over 2 s.
     EXPECT_LE(std::stol(result(run, "cpu_idle_later")) - std::stol(result(run, "cpu_idle")), 20);
@@ -196,7 +194,6 @@ void exitPaths(const GuestRun& run)
         from = at;
     }
     expectCloseInPulse(run, 7, 1, 2);
-    expectReport(run, "report_error", "8000", {"port 2 (/dev/ttyS1) is open"});
 }
 
 // A first open (saved speed not zero) raises the lines inside open(): the
@@ -230,11 +227,11 @@ void startLines(const LineTrace& trace, const GuestRun& run)
     EXPECT_EQ(result(run, "read_status"), "124") << "the read did not wait for data";
 }
 
+// At speed 0 (replug_speed_before) an open that sets no speed raises
+// nothing, until a replug.
 void usbStartLines(const GuestRun& run)
 {
     startLines(run.usbTrace, run);
-    // At speed 0 an open that sets no speed raises nothing, until a replug.
-    EXPECT_EQ(result(run, "replug_speed_before"), "0");
     for (const auto& w : run.usbTrace.writesBetween(mark(run, 12), mark(run, 13)))
         EXPECT_FALSE(w.dtr() || w.rts()) << "a plain open at speed 0 raised a line";
     const auto replugged = run.usbTrace.writesBetween(mark(run, 14), mark(run, 15));
@@ -243,9 +240,10 @@ void usbStartLines(const GuestRun& run)
 }
 
 struct Scenario {
-    const char* name;              // of scenarios/
-    bool windows = false;          // the .exe under Wine
-    const char* status = nullptr;  // its result "status", where it records one
+    const char* name;     // of scenarios/
+    bool windows = false; // the .exe under Wine
+    std::vector<std::pair<std::string, std::string>> results {}; // as they must read ({KEY}: that result)
+    std::vector<Report> reports {};
     std::vector<int> linesDown {}; // marks where DTR and RTS are both low
     std::vector<Stretch> stretches {};
     std::vector<Refusal> refusals {};
@@ -254,41 +252,44 @@ struct Scenario {
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 
-const std::string kHeld = "port 2 (/dev/ttyS1) is held by ";
+const std::string kHeld = "port 2 (/dev/ttyS1) is held by ", kGone = "port 3 (/dev/ttyUSB0) went away while open";
+const std::pair<std::string, std::string> kExitZero {"status", "0"};
 
 const Scenario kScenarios[] = {
-    {.name = "typical_use", .status = "0", .linesDown = {2, 3, 4}, .stretches = {{2, 3, 3}, {3, 4, 0}},
-     .more = [](const GuestRun& run) {
-         EXPECT_EQ(result(run, "uarts"), "ttyS0:4 ttyS1:4 ttyS2:0 ttyS3:0 ") << "port 2 is not ttyS1 here";
-         expectTypicalUse(run);
-     }},
-    {.name = "pulse_before_start", .status = "0", .stretches = {{1, 3, kQuiet}}},
-    {.name = "click_during_pulse", .status = "0", .stretches = {{1, 2, 2}}},
-    {.name = "frame_close", .status = "0", .linesDown = {3}, .stretches = {{1, 3, 0}}},
+    {.name = "typical_use", .results = {kExitZero, {"uarts", "ttyS0:4 ttyS1:4 ttyS2:0 ttyS3:0 "}},
+     .linesDown = {2, 3, 4}, .stretches = {{2, 3, 3}, {3, 4, 0}}, .more = expectTypicalUse},
+    {.name = "pulse_before_start", .results = {kExitZero}, .stretches = {{1, 3, kQuiet}}},
+    {.name = "click_during_pulse", .results = {kExitZero}, .stretches = {{1, 2, 2}}},
+    {.name = "frame_close", .results = {kExitZero}, .linesDown = {3}, .stretches = {{1, 3, 0}}},
     {.name = "no_device",
      .refusals = {{"", 1, "8013", {"port 9", "Ports present now: 1 = /dev/ttyS0, 2 = /dev/ttyS1, 3 = /dev/ttyUSB0"}}}},
-    {.name = "second_instance", .stretches = {{1, 2, kQuiet}, {2, 3, 1}}, .more = secondInstance},
-    {.name = "usb_unplug", .more = usbUnplug},
-    {.name = "exit_paths", .more = exitPaths},
+    {.name = "second_instance", .results = {{"second", "1"}, {"lock", "{first_pid}"}, {"first", "0"}},
+     .reports = {{"report", "8010", {"port 2 (/dev/ttyS1)", "pid {first_pid}"}}},
+     .stretches = {{1, 2, kQuiet}, {2, 3, 1}}},
+    {.name = "usb_unplug",
+     .results = {{"opened_mid", "yes"}, {"status_mid", "1"}, {"lock_mid", "none"},
+                 {"opened_idle", "yes"}, {"status_idle", "1"}, {"lock_idle", "none"}},
+     .reports = {{"report_mid", "8017", {kGone}}, {"report_idle", "8017", {kGone}}}, .more = usbUnplug},
+    {.name = "exit_paths", .reports = {{"report_error", "8000", {"port 2 (/dev/ttyS1) is open"}}}, .more = exitPaths},
     {.name = "start_lines", .more = [](const GuestRun& run) { startLines(run.trace, run); }},
-    {.name = "usb_start_lines", .more = usbStartLines},
+    {.name = "usb_start_lines", .results = {{"replug_speed_before", "0"}}, .more = usbStartLines},
     {.name = "port_in_use",
      .refusals = {{"console_", 1, "8010", {"port 1 (/dev/ttyS0) is the system console"}, {"stty"}},
-                  {"holder_", 3, "8010", {kHeld + "sleep (pid {pid})"}, {"stty"}},
+                  {"holder_", 3, "8010", {kHeld + "sleep (pid {holder_pid})"}, {"stty"}},
                   {"stale_", 5, "8018",
                    {"port 2 (/dev/ttyS1) is locked by /var/lock/LCK..ttyS1, left behind by user root: its process "
-                    "(pid {pid}) has ended",
+                    "(pid {stale_pid}) has ended",
                     "(sudo rm /var/lock/LCK..ttyS1)"}}}},
     // The serial programs people run hold the port, as another dialout user
     // (daemon; screen as ours): the report names the program by its comm.
-    {.name = "serial_peers", .status = "0",
-     .refusals = {{"picocom_", 10, "8010", {kHeld + "picocom (pid {pid}, user daemon)"}, {"lines", "stty"}},
-                  {"tio_", 12, "8010", {kHeld + "tio (pid {pid}, user daemon)"}, {"lines", "stty"}},
-                  {"minicom_", 14, "8010", {kHeld + "minicom (pid {pid}, user daemon)"}, {"lines", "stty"}},
-                  {"screen_", 16, "8010", {kHeld + "screen (pid {pid})"}, {"lines", "stty"}},
-                  {"pyserial_", 18, "8010", {kHeld + "python3 (pid {pid}, user daemon)"}, {"lines", "stty"}}},
+    {.name = "serial_peers", .results = {kExitZero},
+     .refusals = {{"picocom_", 10, "8010", {kHeld + "picocom (pid {picocom_pid}, user daemon)"}, {"lines", "stty"}},
+                  {"tio_", 12, "8010", {kHeld + "tio (pid {tio_pid}, user daemon)"}, {"lines", "stty"}},
+                  {"minicom_", 14, "8010", {kHeld + "minicom (pid {minicom_pid}, user daemon)"}, {"lines", "stty"}},
+                  {"screen_", 16, "8010", {kHeld + "screen (pid {screen_pid})"}, {"lines", "stty"}},
+                  {"pyserial_", 18, "8010", {kHeld + "python3 (pid {pyserial_pid}, user daemon)"}, {"lines", "stty"}}},
      .more = peersRefused},
-    {.name = "wine_typical_use", .windows = true, .status = "0", .linesDown = {2, 3, 4},
+    {.name = "wine_typical_use", .windows = true, .results = {kExitZero}, .linesDown = {2, 3, 4},
      .stretches = {{2, 3, 2}, {3, 4, 0}},
      .more = [](const GuestRun& run) {
          expectTypicalUse(run);
@@ -298,7 +299,7 @@ const Scenario kScenarios[] = {
          EXPECT_TRUE(lines.raised) << "the open did not raise DTR: nothing here shows the order of the writes";
          EXPECT_TRUE(lines.lowerNext) << "DTR not lowered by the write after the open's";
      }},
-    {.name = "wine_frame_close", .windows = true, .status = "0", .linesDown = {3}, .stretches = {{1, 3, 1}},
+    {.name = "wine_frame_close", .windows = true, .results = {kExitZero}, .linesDown = {3}, .stretches = {{1, 3, 1}},
      .more = [](const GuestRun& run) { expectCloseInPulse(run, 2, 1, 3); }},
     {.name = "wine_no_device", .windows = true, .refusals = {{"", 1, "8013", {"port 9"}}}},
 };
@@ -317,9 +318,8 @@ TEST_P(Wire, Scenario)
     if (s.windows) {
         EXPECT_EQ(result(run, "ports"), "ok") << result(run, "port_map");
     }
-    if (s.status) {
-        EXPECT_EQ(result(run, "status"), s.status);
-    }
+    for (const auto& [key, value] : s.results) EXPECT_EQ(result(run, key), expand(run, value)) << key;
+    for (const auto& r : s.reports) expectReport(run, r);
     for (const int at : s.linesDown) {
         EXPECT_FALSE(run.trace.levelAt(mark(run, at)).dtr()) << "DTR up at mark " << at;
         EXPECT_FALSE(run.trace.levelAt(mark(run, at)).rts()) << "RTS up at mark " << at;
