@@ -59,14 +59,14 @@ within() {
   log "$what"
 }
 
-# PID's state (R, S, Z...) and wait channel into STATE and WCHAN, both
-# empty once it has gone.
+# /proc/PID/stat from field 3 on (STAT: utime at 11, stime at 12), PID's state
+# (STATE: R, S, Z...) and wait channel (WCHAN); empty once it has gone.
 peek() {
   local stat=
   WCHAN=
   read -r stat 2>/dev/null <"/proc/$1/stat" || true
   read -r WCHAN 2>/dev/null <"/proc/$1/wchan" || true # no newline at its end
-  stat=${stat##*) } STATE=${stat:0:1}
+  STAT=(${stat##*) }) STATE=${STAT[0]:-}
 }
 # Whether PID has ended (a zombie counts: it has, and wait reads its status).
 gone() { peek "$1"; [[ $STATE == "" || $STATE == Z ]]; }
@@ -102,12 +102,7 @@ lock_state() {
 }
 
 # CPU PID has used, in clock ticks (user + system), recorded under NAME.
-cpu_ticks() {
-  local stat
-  read -r stat <"/proc/$PID/stat"
-  local fields=(${stat##*) }) # from field 3 on: utime is 14, stime 15
-  result "$1" $((fields[11] + fields[12]))
-}
+cpu_ticks() { peek "$PID"; result "$1" $((STAT[11] + STAT[12])); }
 
 # --- What a user does, each waiting for what it brings about.
 
