@@ -247,6 +247,3 @@ finish() {
 source "$(dirname "${BASH_SOURCE[0]}")/${WIRE_PROGRAM:-linux}_program.sh"
 stamp start
 trap finish EXIT
-# The guest's UARTs as the program's port list sees them: ttyS0 and ttyS1
-# known (ports 1 and 2), ttyS2 and ttyS3 registered without hardware (type 0).
-result uarts "$(cd /sys/class/tty && for t in ttyS*; do printf '%s:%s ' "$t" "$(cat "$t/type")"; done)"
