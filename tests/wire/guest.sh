@@ -23,8 +23,7 @@ declared() {
     return 1
   }
   read -r _ _ _ LAUNCHES _ WAITS <<<"$line"
-  WINE=no
-  if grep -qx '# wire: wine' "$1"; then WINE=yes; fi
+  if grep -qx '# wire: wine' "$1"; then WINE=yes; else WINE=no; fi
   mapfile -t PINS < <(sed -n 's/^# wire: pin \([0-9][0-9]*\) \(absent\|\/[^ ]*\)$/\1 \2/p' "$1")
 }
 
@@ -69,7 +68,7 @@ if [[ ! -s $initrd ]]; then
   trap 'rm -rf "$tree"' EXIT
   mkdir -p "$tree"/{bin,dev,proc,sys,newroot,modules}
   cp /bin/busybox "$tree/bin/busybox"
-  for applet in sh mount umount insmod mkdir chroot poweroff cat sync sleep; do ln -s busybox "$tree/bin/$applet"; done
+  for applet in sh mount umount insmod mkdir chroot poweroff cat sync; do ln -s busybox "$tree/bin/$applet"; done
   for module in "${modules[@]}"; do
     modprobe -S "$version" --show-depends "$module" | awk '$1 == "insmod" {print $2}'
   done | awk '!seen[$0]++' | while read -r ko; do
@@ -79,8 +78,6 @@ if [[ ! -s $initrd ]]; then
   install -m 755 "$here/guest-init" "$tree/init"
   (cd "$tree" && find . | cpio -o -H newc --quiet | gzip -1) >"$initrd.tmp"
   mv "$initrd.tmp" "$initrd"
-  rm -rf "$tree"
-  trap - EXIT
 fi
 
 accel="tcg -cpu max"
@@ -199,4 +196,3 @@ if [[ ! -s $out/status ]]; then
   cat "$out/qemu.log" >&2 || true
   exit 1
 fi
-exit 0

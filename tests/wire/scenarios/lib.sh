@@ -39,10 +39,9 @@ LAUNCHES=0 WAITS=0
 # await WHAT LIMIT EVERY CONDITION...: runs CONDITION until it succeeds,
 # napping EVERY seconds between looks (0: none), for at most LIMIT seconds.
 await() {
-  local what=$1 limit=$2 every=$3
+  local what=$1 limit=$2 every=$3 end=$((SECONDS + $2))
   shift 3
   WAITS=$((WAITS + 1))
-  local end=$((SECONDS + limit))
   until "$@"; do
     ((SECONDS < end)) || fail "$what: not within ${limit} s"
     [[ $every == 0 ]] || nap "$every"
