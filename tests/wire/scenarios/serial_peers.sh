@@ -1,14 +1,11 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 6 waits 60
-# The serial programs people run beside this one, on ttyS1 as a desktop has
-# it: picocom, tio, minicom, screen and pyserial, each under script(1) on a
-# pipe, as a terminal program wants. Our user and theirs are both in dialout.
-# They hold, we refuse (marks 10-19): each holds the port as another user
-# (screen, which keeps no lock of any kind, as ours); Start must name it and
-# leave its lines and settings alone.
-# We hold, they are refused (marks 30-39, one a try): each, as that user and
-# as root, must fail to get the port without raising a line. Root's screen
-# is left out: root passes TIOCEXCL, and screen takes no lock to find.
+# The serial programs people run beside this one, each under script(1) on a
+# pipe as a terminal program wants, on ttyS1 as a desktop has it (both users
+# in dialout). Marks 10-19: each holds the port as another user (screen, which
+# keeps no lock, as ours); Start must name it and leave its lines and settings.
+# Marks 30-39: we hold; each, as that user and as root, must fail without
+# raising a line (not root's screen: root passes TIOCEXCL, and finds no lock).
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 THEIRS=(setpriv --reuid=daemon --regid=daemon --groups=dialout env HOME=/tmp)
@@ -28,8 +25,8 @@ mkdir -m 1777 /run/screen # screen's sockets, as Debian's tmpfiles.d makes it
 mkfifo "$SCRATCH/keys"
 exec {KEYS}<>"$SCRATCH/keys" # no peer is sent a key, but its input stays open
 
-# peer NAME USER...: runs peer NAME as USER (a command that runs the rest as
-# that user) under script; its output goes to $SCRATCH/NAME.
+# peer NAME AS...: peer NAME under script, run by AS as some user; its output
+# in $SCRATCH/NAME.
 peer() {
   local name=$1
   shift
