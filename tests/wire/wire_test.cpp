@@ -260,7 +260,7 @@ const Scenario kScenarios[] = {
      .linesDown = {2, 3, 4}, .stretches = {{2, 3, 3}, {3, 4, 0}}, .more = expectTypicalUse},
     {.name = "pulse_before_start", .results = {kExitZero}, .stretches = {{1, 3, kQuiet}}},
     {.name = "click_during_pulse", .results = {kExitZero}, .stretches = {{1, 2, 2}}},
-    {.name = "frame_close", .results = {kExitZero}, .linesDown = {3}, .stretches = {{1, 3, 0}}},
+    {.name = "frame_close", .results = {kExitZero}, .linesDown = {3}, .stretches = {{1, 2, 0}, {2, 3, 0}}},
     {.name = "no_device",
      .refusals = {{"", 1, "8013", {"port 9", "Ports present now: 1 = /dev/ttyS0, 2 = /dev/ttyS1, 3 = /dev/ttyUSB0"}}}},
     {.name = "second_instance", .results = {{"second", "1"}, {"lock", "{first_pid}"}, {"first", "0"}},
