@@ -148,6 +148,9 @@ start() {
   LOOKS=0
   await "Start: $1 opened or a report shown" 60 0.05 start_done "$1"
 }
+# launch_and_start pick|type_port PORT DEVICE: the program started, PORT
+# chosen in the list or typed, and Start.
+launch_and_start() { launch; "$1" "$2"; start "$3"; }
 start_done() {
   alive
   if port_held "$1" && start_settled; then OPENED=yes; return 0; fi
@@ -210,6 +213,7 @@ wait_exit() { # NAME PID: its exit status under NAME
   result "$1" "$status"
   stamp exit
 }
+stop_and_close() { click stop; wait_exit "$1" "$PID"; } # NAME
 
 # The adapter behind ttyUSB0 pulled out or put back, as a cable pull is seen;
 # await_device DEVICE 1 (0) waits until it is there (gone).

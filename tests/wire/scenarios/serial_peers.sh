@@ -71,9 +71,7 @@ for name in picocom tio minicom screen pyserial; do
   m=$((m + 2))
 done
 
-launch
-pick 2
-start /dev/ttyS1
+launch_and_start pick 2 /dev/ttyS1
 [[ $OPENED == yes ]] || fail "Start was refused on a free port"
 m=30
 for name in picocom tio minicom screen pyserial; do
@@ -95,8 +93,7 @@ for name in picocom tio minicom screen pyserial; do
   done
 done
 mark 39
-click stop
-wait_exit status "$PID"
+stop_and_close status
 
 exec {KEYS}>&-
 rm -r /run/screen

@@ -14,16 +14,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 TRIALS=${TRIALS:-3}
 
 program_start() { # DEVICE PORT: launched, Start, the port open
-  launch
-  type_port "$2"
-  start "$1"
+  launch_and_start type_port "$2" "$1"
   [[ $OPENED == yes ]] || fail "Start on $1 was refused"
 }
 
 program_trial() { # DEVICE PORT NAME: and closed, its status under status_NAME
   program_start "$1" "$2"
-  click stop
-  wait_exit "status_$3" "$PID"
+  stop_and_close "status_$3"
 }
 
 # stty fails its own check now and then, having set the speed.
@@ -44,8 +41,7 @@ start_trials() { # DEVICE PORT
     mark 6
     program_start "$device" "$port"
     mark 7
-    click stop
-    wait_exit "status_later_$trial" "$PID"
+    stop_and_close "status_later_$trial"
     mark 1
     reset_speed "$device"
     mark 4
@@ -58,8 +54,7 @@ start_trials() { # DEVICE PORT
   program_start "$device" "$port"
   mark 7
   begin_pulse
-  click stop
-  wait_exit status_later "$PID"
+  stop_and_close status_later
   # The C pulser after us: our close left B0 in place.
   mark 10
   "$BUILD/bench/c_pulser" "$device" 0
