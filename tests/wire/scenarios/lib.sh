@@ -148,15 +148,15 @@ start() {
   LOOKS=0
   await "Start: $1 opened or a report shown" 60 0.05 start_done "$1"
 }
-# launch_and_start pick|type_port PORT DEVICE: the program started, PORT
-# chosen in the list or typed, and Start.
-launch_and_start() { launch; "$1" "$2"; start "$3"; }
 start_done() {
   alive
   if port_held "$1" && start_settled; then OPENED=yes; return 0; fi
   # A look for the report takes a process: one look in twenty.
   ((++LOOKS % 20 == 0)) && report_shown && OPENED=no
 }
+# launch_and_start pick|type_port PORT DEVICE: the program started, PORT
+# chosen in the list or typed, and Start.
+launch_and_start() { launch; "$1" "$2"; start "$3"; }
 
 # ACTION (default: a click on Pulse Out) runs in the background while the
 # program is watched, so a pulse cannot pass unseen while a process starts.
@@ -207,9 +207,9 @@ arm_close() {
 frame_close() { echo >"$SCRATCH/close"; wait "$CLOSER"; rm "$SCRATCH/close"; }
 
 wait_exit() { # NAME PID: its exit status under NAME
-  local status
+  local status=0
   await "pid $2 ended" "$EXIT_LIMIT" 0.05 gone "$2"
-  set +e; wait "$2"; status=$?; set -e
+  wait "$2" || status=$?
   result "$1" "$status"
   stamp exit
 }
