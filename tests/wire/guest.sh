@@ -6,8 +6,7 @@
 #                                 trace.log and usb_trace.log in OUTDIR
 #   guest.sh --limit SCRIPT...    prints the time limit those SCRIPTs get
 # Exits 77 when no guest can boot here, 1 when it failed or outlived its limit.
-# Wine scenarios need WIRE_WINE_PREFIX (scripts/wine-prefix create), laid
-# under a scratch layer; WIRE_WINDOWS_EXE is passed on.
+# Wine scenarios run the WIRE_WINDOWS_EXE in a scratch layer over WIRE_WINE_PREFIX.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -23,14 +22,13 @@ declared() {
     return 1
   }
   read -r _ _ _ LAUNCHES _ WAITS <<<"$line"
-  WINE=no
-  if grep -qx '# wire: wine' "$1"; then WINE=yes; fi
+  if grep -qx '# wire: wine' "$1"; then WINE=yes; else WINE=no; fi
   mapfile -t PINS < <(sed -n 's/^# wire: pin \([0-9][0-9]*\) \(absent\|\/[^ ]*\)$/\1 \2/p' "$1")
 }
 
 # Seconds for the boot (under 10 on a quiet machine), Wine's boot (20-120),
-# a launch (2-3; Wine's: two tries of a boot and a start) and a wait (1-2):
-# many times a quiet machine's, so a busy one passes slowly instead of failing.
+# a launch (2-3; Wine's: two tries of a boot and a start) and a wait (1-2),
+# many times over: a busy machine passes slowly instead of failing.
 readonly BOOT_S=120 WINE_BOOT_S=300 LAUNCH_S=60 WINE_LAUNCH_S=480 WAIT_S=20
 limit_for() {
   local total=$BOOT_S script launch wine=no
@@ -59,7 +57,7 @@ kernel=$(ls -1 /boot/vmlinuz-* 2>/dev/null | sort -V | tail -n1)
 version=${kernel#/boot/vmlinuz-}
 [[ -d /lib/modules/$version ]] || skip "no modules for kernel $version"
 
-# The initramfs depends on the kernel, the modules and the init: built once for each.
+# One initramfs for each kernel, module list and init.
 modules=(virtio_pci 9pnet_virtio 9p xhci_pci usbserial ftdi_sio overlay)
 cache=${WIRE_CACHE:-$here/../../build/wire}
 initrd=$cache/initramfs-$version-$( (echo "${modules[*]}"; cat "$here/guest-init") | md5sum | cut -c1-8).cpio.gz
@@ -69,7 +67,7 @@ if [[ ! -s $initrd ]]; then
   trap 'rm -rf "$tree"' EXIT
   mkdir -p "$tree"/{bin,dev,proc,sys,newroot,modules}
   cp /bin/busybox "$tree/bin/busybox"
-  for applet in sh mount umount insmod mkdir chroot poweroff cat sync sleep; do ln -s busybox "$tree/bin/$applet"; done
+  for applet in sh mount umount insmod mkdir chroot poweroff cat sync; do ln -s busybox "$tree/bin/$applet"; done
   for module in "${modules[@]}"; do
     modprobe -S "$version" --show-depends "$module" | awk '$1 == "insmod" {print $2}'
   done | awk '!seen[$0]++' | while read -r ko; do
@@ -79,8 +77,6 @@ if [[ ! -s $initrd ]]; then
   install -m 755 "$here/guest-init" "$tree/init"
   (cd "$tree" && find . | cpio -o -H newc --quiet | gzip -1) >"$initrd.tmp"
   mv "$initrd.tmp" "$initrd"
-  rm -rf "$tree"
-  trap - EXIT
 fi
 
 accel="tcg -cpu max"
@@ -114,8 +110,8 @@ if [[ $wants_wine == yes ]]; then
   append=" clearcpuid=smap"
   prefix=/run/host$(realpath "$prefix")
   exe=${WIRE_WINDOWS_EXE:+/run/host$(realpath "$WIRE_WINDOWS_EXE")}
-  # Any step failing ends the run: Wine on an empty WINEPREFIX would make a
-  # prefix of its own, whose COM1 is the guest's console.
+  # Any step failing ends the run: Wine on an empty WINEPREFIX makes a prefix
+  # whose COM1 is the guest's console.
   tools=$(realpath "$here/../../scripts")
   wine=$(cat <<WINE
 set -e
@@ -125,9 +121,8 @@ source $(printf %q "$tools/wine-env.sh") /run/wine/prefix
 $(for n in "${!pins[@]}"; do printf 'bash %q pin /run/wine/prefix %s %q\n' "$tools/wine-prefix" "$n" "${pins[$n]}"; done)
 export WIRE_WINDOWS_EXE=$(printf %q "$exe")
 set +e
-# Wine's server and services, once for every scenario: a cmd.exe reading a
-# pipe nobody writes to keeps them up between scenarios, which would
-# otherwise each pay a start of them.
+# Wine's server and services start once: a cmd.exe reading a pipe nobody
+# writes to keeps them up between scenarios.
 timeout $WINE_BOOT_S "\$WINE" wineboot
 log "Wine booted (status \$?)"
 mkfifo /run/wine-hold
@@ -143,8 +138,7 @@ cat >"$out/run.sh" <<RUN
 #!/bin/bash
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
 export WIRE_BUILD_DIR=$(printf '%q' "${WIRE_BUILD_DIR:-$here/../../build}")
-# A checkout or build under the guest's scratch (/tmp, /run, /root) comes
-# back from the host's tree.
+# A checkout or build under the guest's scratch (/tmp, /run, /root): the host's.
 for dir in $(printf '%q' "$(realpath "$here/../..")") "\$WIRE_BUILD_DIR"; do
   if [[ ! -e \$dir ]]; then mkdir -p "\$dir" && mount --bind "/run/host\$dir" "\$dir"; fi
 done
@@ -153,8 +147,8 @@ source $(printf '%q' "$(realpath "$here/../../scripts/xvfb.sh")")
 start_xvfb
 log "Xvfb up on \$DISPLAY"
 $wine
-# NAME PROGRAM LAUNCHES WAITS SCRIPT, after mark 255 (lib.sh's mark), in a
-# session of its own that is killed when it ends.
+# scenario NAME PROGRAM LAUNCHES WAITS SCRIPT: after mark 255, in a session
+# of its own that is killed when it ends.
 scenario() {
   printf '\\xff' | dd of=/dev/port bs=1 seek=\$((0x2ff)) conv=notrunc status=none
   log "\$1 begins"
@@ -199,4 +193,3 @@ if [[ ! -s $out/status ]]; then
   cat "$out/qemu.log" >&2 || true
   exit 1
 fi
-exit 0

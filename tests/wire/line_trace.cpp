@@ -7,8 +7,9 @@
 
 namespace wire {
 
-LineTrace LineTrace::parse(std::istream& in, unsigned base)
+LineTrace LineTrace::parse(std::istream& in)
 {
+    constexpr unsigned base = 0x2f8; // ttyS1
     LineTrace trace;
     for (std::string line; std::getline(in, line);) {
         // 28631@1796627058.058760:memory_region_ops_write cpu 0 mr 0x5581 addr 0x2fc value 0x8 size 1 name 'serial'

@@ -51,9 +51,9 @@ struct LineTrace {
     std::vector<McrWrite> mcr; // Modem Control Register (base + 4)
     std::vector<Mark> marks;   // scratch register (base + 7): the scenario's marks
 
-    static LineTrace parse(std::istream& in, unsigned base = 0x2f8);
+    static LineTrace parse(std::istream& in);
     // An FTDI adapter's SET_MODEM_CTRL requests, each a write of DTR and RTS
-    // as they stand after it. No marks: those are in the UART's trace.
+    // as they stand after it; no marks.
     static LineTrace parseFtdi(std::istream& in);
 
     std::optional<double> markTime(int value) const;

@@ -2,9 +2,7 @@
 # wire: launches 1 waits 7
 # A second click on Pulse Out while the first pulse is high.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-launch
-type_port 2
-start /dev/ttyS1
+launch_and_start type_port 2 /dev/ttyS1
 mark 1
 begin_pulse
 click pulse # the second, as soon as the first pulse is seen
@@ -16,5 +14,4 @@ log "the second click went out $when the first pulse"
 await "the second pulse begun" 60 0.01 pulse_begun
 end_pulses
 mark 2
-click stop
-wait_exit status "$PID"
+stop_and_close status

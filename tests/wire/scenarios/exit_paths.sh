@@ -5,9 +5,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 open_instance() {
-  launch
-  pick 2
-  start /dev/ttyS1
+  launch_and_start pick 2 /dev/ttyS1
   [[ $OPENED == yes ]] || fail "instance '$1': Start was refused"
 }
 

@@ -2,9 +2,7 @@
 # wire: launches 1 waits 6
 # The frame's close control (WM_DELETE_WINDOW) while the port is open and idle.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-launch
-pick 2
-start /dev/ttyS1
+launch_and_start pick 2 /dev/ttyS1
 mark 1
 arm_close 2 # marks when the close is out
 frame_close

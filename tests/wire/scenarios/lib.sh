@@ -19,13 +19,9 @@ DX=0 DY=0 # where the client area starts in the program's X window
 mark() { printf "\\x$(printf %02x "$1")" | dd of=/dev/port bs=1 seek=$((0x2ff)) conv=notrunc status=none; }
 
 result() { echo "$1=$2" >>"$RESULTS"; }
-
-# The guest's uptime under t_NAME: when the scenario got how far.
+# The guest's uptime under t_NAME, and on each line of output: how far a run got.
 stamp() { local up _; read -r up _ </proc/uptime; result "t_$1" "$up"; }
-
-# A line of output with the guest's uptime: a failed run shows how far it got.
 log() { local up _; read -r up _ </proc/uptime; echo "[$up] $*" >&2; }
-
 fail() { log "wire: $*"; exit 1; }
 
 # A nap: a read timing out on a FIFO nobody writes to (read-write: no wait to open).
@@ -36,13 +32,12 @@ nap() { read -r -t "$1" -u "$NAP" _ || true; }
 
 LAUNCHES=0 WAITS=0
 
-# await WHAT LIMIT EVERY CONDITION...: runs CONDITION until it succeeds,
-# napping EVERY seconds between looks (0: none), for at most LIMIT seconds.
+# await WHAT LIMIT EVERY CONDITION...: CONDITION until it succeeds, napping
+# EVERY seconds between looks (0: none), for at most LIMIT seconds.
 await() {
-  local what=$1 limit=$2 every=$3
+  local what=$1 limit=$2 every=$3 end=$((SECONDS + $2))
   shift 3
   WAITS=$((WAITS + 1))
-  local end=$((SECONDS + limit))
   until "$@"; do
     ((SECONDS < end)) || fail "$what: not within ${limit} s"
     [[ $every == 0 ]] || nap "$every"
@@ -59,13 +54,17 @@ within() {
   log "$what"
 }
 
-# Whether PID has ended (a zombie counts: it has, and wait reads its status).
-gone() {
+# /proc/PID/stat from field 3 on (STAT: utime at 11, stime at 12), PID's state
+# (STATE: R, S, Z...) and wait channel (WCHAN); empty once it has gone.
+peek() {
   local stat=
-  read -r stat 2>/dev/null <"/proc/$1/stat" || return 0
-  stat=${stat##*) }
-  [[ $stat == Z* ]]
+  WCHAN=
+  read -r stat 2>/dev/null <"/proc/$1/stat" || true
+  read -r WCHAN 2>/dev/null <"/proc/$1/wchan" || true # no newline at its end
+  STAT=(${stat##*) }) STATE=${STAT[0]:-}
 }
+# Whether PID has ended (a zombie counts: it has, and wait reads its status).
+gone() { peek "$1"; [[ $STATE == "" || $STATE == Z ]]; }
 
 alive() { ! gone "$PID" || fail "$PROGRAM (pid $PID) ended"; }
 
@@ -76,24 +75,18 @@ holds() {
   return 1
 }
 
-# The second UART's row of /proc/tty/driver/serial, into UART_ROW: its
-# counters and the lines as the kernel holds them, read without opening the
-# port; dtr_is 1 or 0.
-uart_row() {
-  while IFS= read -r UART_ROW; do [[ $UART_ROW == 1:* ]] && break; done </proc/tty/driver/serial
-}
-dtr_is() {
-  uart_row
-  if [[ $UART_ROW == *DTR* ]]; then (($1)); else ((!$1)); fi
-}
+# UART_ROW: ttyS1's row of /proc/tty/driver/serial, its lines read without an open.
+uart_row() { while IFS= read -r UART_ROW; do [[ $UART_ROW == 1:* ]] && break; done </proc/tty/driver/serial; }
+dtr_up() { uart_row; [[ $UART_ROW == *DTR* ]]; }
 
-# ttyS1 open to group dialout and the lock directory world-writable, as on a
-# Debian desktop; guest_port puts back what the other scenarios expect.
+# ttyS1 open to dialout and the lock directory world-writable, as on a Debian
+# desktop, whose user DIALOUT runs the rest; guest_port puts back the guest's.
 desktop_port() { chmod 1777 /run/lock; chgrp dialout /dev/ttyS1; chmod 660 /dev/ttyS1; }
 guest_port() { chmod 755 /run/lock; chgrp root /dev/ttyS1; chmod 600 /dev/ttyS1; }
+DIALOUT=(setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME=/tmp)
 
-# The pid on the first line of NAME's lock (/run/lock/LCK..NAME), as minicom
-# reads it; lock_state: none, live or stale by whether that pid runs.
+# The pid in NAME's lock (/run/lock/LCK..NAME), as minicom reads it;
+# lock_state: none, live or stale by whether that pid runs.
 lock_pid() { local pid=; read -r pid 2>/dev/null <"/run/lock/LCK..$1" || true; echo "${pid// /}"; }
 lock_state() {
   local pid
@@ -102,42 +95,30 @@ lock_state() {
 }
 
 # CPU PID has used, in clock ticks (user + system), recorded under NAME.
-cpu_ticks() {
-  local stat
-  read -r stat <"/proc/$PID/stat"
-  local fields=(${stat##*) }) # from field 3 on: utime is 14, stime 15
-  result "$1" $((fields[11] + fields[12]))
-}
+cpu_ticks() { peek "$PID"; result "$1" $((STAT[11] + STAT[12])); }
 
 # --- What a user does, each waiting for what it brings about.
 
 # Starts the program; sets PID and WIN once its window is viewable and has
-# the focus. A start can fail for reasons of its host (Wine's): LAUNCH_TRIES.
+# the focus, in LAUNCH_TRIES (a start under Wine can fail for Wine's reasons).
 launch() {
-  local try
+  local try end
   LAUNCHES=$((LAUNCHES + 1))
   for ((try = 1; ; try++)); do
     program_run
-    WIN= PULSE_SLEEP=
-    WAITS=$((WAITS + 1))
-    local end=$((SECONDS + LAUNCH_LIMIT))
-    until window_shown; do
-      if program_failed || ((SECONDS >= end)); then
-        ((try < LAUNCH_TRIES)) || fail "no window from $PROGRAM (pid $PID) within $LAUNCH_LIMIT s"
-        program_retry
-        continue 2
-      fi
-      nap 0.2
-    done
-    break
+    WIN= PULSE_SLEEP= WAITS=$((WAITS + 1)) end=$((SECONDS + LAUNCH_LIMIT))
+    until window_shown || program_failed || ((SECONDS >= end)); do nap 0.2; done
+    [[ -z $WIN ]] || break
+    ((try < LAUNCH_TRIES)) || fail "no window from $PROGRAM (pid $PID) within $LAUNCH_LIMIT s"
+    program_retry
   done
   stamp window
   log "the window of $PROGRAM (pid $PID) shown"
   take_focus "$WIN"
 }
 
-# Clicks a control (a name of AT) or at "X Y" in the client area, then runs
-# the xdotool COMMANDs that follow, if any, in the same process.
+# Clicks a control (a name of AT) or "X Y" in the client area, then runs the
+# xdotool COMMANDs that follow in the same process.
 click() {
   local at=(${AT[$1]:-$1})
   shift
@@ -160,8 +141,8 @@ pick() {
 # it takes its input in order: the next action's event comes after it.
 type_port() { click field key End shift+Home type --delay 50 "$1"; }
 
-# Start, until the program holds DEVICE with the lines lowered, or its error
-# report is up. Sets OPENED to yes or no.
+# Start, until the program holds DEVICE with the lines lowered (OPENED=yes) or
+# its error report is up (OPENED=no).
 start() {
   click start
   LOOKS=0
@@ -173,6 +154,9 @@ start_done() {
   # A look for the report takes a process: one look in twenty.
   ((++LOOKS % 20 == 0)) && report_shown && OPENED=no
 }
+# launch_and_start pick|type_port PORT DEVICE: the program started, PORT
+# chosen in the list or typed, and Start.
+launch_and_start() { launch; "$1" "$2"; start "$3"; }
 
 # ACTION (default: a click on Pulse Out) runs in the background while the
 # program is watched, so a pulse cannot pass unseen while a process starts.
@@ -180,19 +164,15 @@ begin_pulse() {
   if (($#)); then "$@" & else click pulse & fi
   await "a pulse begun" 60 0.01 pulse_begun
 }
-pulse() {
-  begin_pulse "$@"
-  end_pulses
-}
 end_pulses() { await "the pulse over" 60 0.01 pulse_over; }
+pulse() { begin_pulse "$@"; end_pulses; }
 
-# The error report up, with the focus; sets REPORT.
+# The error report up, with the focus; sets REPORT. read_report records its
+# text on one line under NAME, and dismisses it.
 await_report() {
   await "an error report shown" 60 0.2 report_shown
   take_focus "$REPORT"
 }
-
-# Records the report's text on one line under NAME, and dismisses it.
 read_report() {
   await_report
   report_text
@@ -200,11 +180,10 @@ read_report() {
   xdotool key Return
 }
 
-# A refused Start on port PORT between marks MARK and MARK + 1, its report
-# and exit status recorded under PREFIXreport and PREFIXstatus. Given the
-# DEVICE behind PORT, a Start that opens it instead is recorded as the
-# report "none: DEVICE opened" and closed, so that the rows after it run.
-refused_start() { # PREFIX PORT MARK [DEVICE]
+# refused_start PREFIX PORT MARK [DEVICE]: a Start on PORT refused between
+# MARK and MARK + 1, its report and exit status under PREFIXreport and
+# PREFIXstatus; one that opens DEVICE is closed, its report "none: DEVICE opened".
+refused_start() {
   launch
   mark "$3"
   type_port "$2"
@@ -220,34 +199,33 @@ refused_start() { # PREFIX PORT MARK [DEVICE]
 }
 
 # The frame's close control: arm_close MARK starts wm_delete ahead (a process
-# start takes most of a pulse), frame_close fires it; it writes MARK once sent.
+# start takes most of a pulse), frame_close fires it, and it writes MARK.
 arm_close() {
   mkfifo "$SCRATCH/close"
   "$BUILD/tests/wire/wm_delete" "$WIN" "$1" <>"$SCRATCH/close" & CLOSER=$! # read-write: no wait for a writer
 }
 frame_close() { echo >"$SCRATCH/close"; wait "$CLOSER"; rm "$SCRATCH/close"; }
 
-# Waits for PID to end; records its exit status under NAME.
-wait_exit() {
-  local status
+wait_exit() { # NAME PID: its exit status under NAME
+  local status=0
   await "pid $2 ended" "$EXIT_LIMIT" 0.05 gone "$2"
-  set +e; wait "$2"; status=$?; set -e
+  wait "$2" || status=$?
   result "$1" "$status"
   stamp exit
 }
+stop_and_close() { click stop; wait_exit "$1" "$PID"; } # NAME
 
-# The adapter behind ttyUSB0 pulled out or put back, as a cable pull is seen.
+# The adapter behind ttyUSB0 pulled out or put back, as a cable pull is seen;
+# await_device DEVICE 1 (0) waits until it is there (gone).
 usb_device() { readlink -f /sys/class/tty/ttyUSB0/device/../..; } # port, interface, device
 unplug() { echo 0 >"$1/authorized"; }
 replug() { echo 1 >"$1/authorized"; }
-
-# Waits until DEVICE is there (SHOULD=1) or gone (SHOULD=0).
 await_device() {
   if (($2)); then await "$1 there" 60 0.1 test -e "$1"; else await "$1 gone" 60 0.1 test ! -e "$1"; fi
 }
 
-# A run that passed must have kept to the "# wire: launches N waits M" that
-# sized its time limit, so the line grows before the limit runs out one day.
+# A run that passed must have kept to its "# wire: launches N waits M", which
+# sized its time limit: the line grows before the limit runs out one day.
 finish() {
   local status=$? launches=${WIRE_LAUNCHES:?guest.sh passes them} waits=${WIRE_WAITS:?}
   log "wire: $LAUNCHES launches and $WAITS waits; $0 allows $launches and $waits"
@@ -262,6 +240,3 @@ finish() {
 source "$(dirname "${BASH_SOURCE[0]}")/${WIRE_PROGRAM:-linux}_program.sh"
 stamp start
 trap finish EXIT
-# The guest's UARTs as the program's port list sees them: ttyS0 and ttyS1
-# known (ports 1 and 2), ttyS2 and ttyS3 registered without hardware (type 0).
-result uarts "$(cd /sys/class/tty && for t in ttyS*; do printf '%s:%s ' "$t" "$(cat "$t/type")"; done)"

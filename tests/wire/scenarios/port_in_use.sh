@@ -8,7 +8,6 @@ result console_stty_before "$(stty -g -F /dev/ttyS0)"
 refused_start console_ 1 1
 result console_stty_after "$(stty -g -F /dev/ttyS0)"
 
-# A program that keeps no lock file has ttyS1 open.
 sleep 600 <>/dev/ttyS1 & HOLDER=$!
 await "the holder has ttyS1 open" 60 0.1 holds /dev/ttyS1 "$HOLDER"
 result holder_pid "$HOLDER"
@@ -18,17 +17,15 @@ result holder_stty_after "$(stty -g -F /dev/ttyS1)"
 kill "$HOLDER"
 wait "$HOLDER" || true
 
-# A lock that a run as root left behind in the sticky lock directory, and
-# ttyS1 open to dialout, as on a desktop.
+# A lock a run as root left behind, on a desktop's port.
 desktop_port
 (:) & ENDED=$!
 wait "$ENDED"
 echo "$ENDED" >/run/lock/LCK..ttyS1
 touch -d '-10 seconds' /run/lock/LCK..ttyS1
 result stale_pid "$ENDED"
-AS=(setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME=/tmp)
+AS=("${DIALOUT[@]}")
 refused_start stale_ 2 5
 AS=()
-# The guest as the scenarios after this one expect it.
 rm /run/lock/LCK..ttyS1
 guest_port

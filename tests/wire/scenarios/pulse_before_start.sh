@@ -8,6 +8,5 @@ mark 1
 pulse
 pulse key space # the focus starts on "Pulse Out"
 mark 2
-click stop
-wait_exit status "$PID"
+stop_and_close status
 mark 3

@@ -3,10 +3,8 @@
 # A second instance on the port the first holds: refused as busy; the
 # first instance's next pulse is still right.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-launch
+launch_and_start pick 2 /dev/ttyS1
 FIRST=$PID FIRST_WIN=$WIN
-pick 2
-start /dev/ttyS1
 mark 1
 launch
 pick 2
@@ -19,5 +17,4 @@ mark 2
 PID=$FIRST WIN=$FIRST_WIN
 pulse
 mark 3
-click stop
-wait_exit first "$PID"
+stop_and_close first

@@ -1,17 +1,13 @@
 # SPDX-License-Identifier: MIT
 # wire: launches 6 waits 60
-# The serial programs people run beside this one, on ttyS1 as a desktop has
-# it: picocom, tio, minicom, screen and pyserial, each under script(1) on a
-# pipe, as a terminal program wants. Our user and theirs are both in dialout.
-# They hold, we refuse (marks 10-19): each holds the port as another user
-# (screen, which keeps no lock of any kind, as ours); Start must name it and
-# leave its lines and settings alone.
-# We hold, they are refused (marks 30-39, one a try): each, as that user and
-# as root, must fail to get the port without raising a line. Root's screen
-# is left out: root passes TIOCEXCL, and screen takes no lock to find.
+# The serial programs people run beside this one, each under script(1) on a
+# pipe as a terminal program wants, on ttyS1 as a desktop has it (both users
+# in dialout). Marks 10-19: each holds the port as another user (screen, which
+# keeps no lock, as ours); Start must name it and leave its lines and settings.
+# Marks 30-39: we hold; each, as that user and as root, must fail without
+# raising a line (not root's screen: root passes TIOCEXCL, and finds no lock).
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-OURS=(setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME=/tmp)
 THEIRS=(setpriv --reuid=daemon --regid=daemon --groups=dialout env HOME=/tmp)
 ROOT=(env HOME=/root)
 declare -A PEER=(
@@ -29,8 +25,8 @@ mkdir -m 1777 /run/screen # screen's sockets, as Debian's tmpfiles.d makes it
 mkfifo "$SCRATCH/keys"
 exec {KEYS}<>"$SCRATCH/keys" # no peer is sent a key, but its input stays open
 
-# peer NAME USER...: runs peer NAME as USER (a command that runs the rest as
-# that user) under script; its output goes to $SCRATCH/NAME.
+# peer NAME AS...: peer NAME under script, run by AS as some user; its output
+# in $SCRATCH/NAME.
 peer() {
   local name=$1
   shift
@@ -49,12 +45,7 @@ held() {
   return 1
 }
 # A peer has the port once it waits for input, in select or poll.
-holding() {
-  local wchan=
-  held || return 1
-  read -r wchan 2>/dev/null <"/proc/$HOLDER/wchan" || true # no newline at its end
-  [[ $wchan == *select* || $wchan == *poll* ]]
-}
+holding() { held && peek "$HOLDER" && [[ $WCHAN == *select* || $WCHAN == *poll* ]]; }
 peer_holds() { ! gone "$SESSION" || fail "$1 ended: $(<"$SCRATCH/$1")"; holding; }
 refused_or_holding() { gone "$SESSION" || holding; }
 
@@ -64,26 +55,23 @@ peer_end() {
   await "$1 ended" 60 0.1 gone "$SESSION"
 }
 
-AS=("${OURS[@]}")
+# ttyS1's lines and settings under NAME_lines_WHEN and NAME_stty_WHEN.
+settings() { uart_row; result "${1}_lines_$2" "$UART_ROW"; result "${1}_stty_$2" "$(stty -g -F /dev/ttyS1)"; }
+
+AS=("${DIALOUT[@]}")
 m=10
 for name in picocom tio minicom screen pyserial; do
-  if [[ $name == screen ]]; then peer "$name" "${OURS[@]}"; else peer "$name" "${THEIRS[@]}"; fi
+  if [[ $name == screen ]]; then peer "$name" "${DIALOUT[@]}"; else peer "$name" "${THEIRS[@]}"; fi
   await "$name holds ttyS1" 60 0.1 peer_holds "$name"
   result "${name}_pid" "$HOLDER"
-  uart_row
-  result "${name}_lines_before" "$UART_ROW"
-  result "${name}_stty_before" "$(stty -g -F /dev/ttyS1)"
+  settings "$name" before
   refused_start "${name}_" 2 "$m" /dev/ttyS1
-  uart_row
-  result "${name}_lines_after" "$UART_ROW"
-  result "${name}_stty_after" "$(stty -g -F /dev/ttyS1)"
+  settings "$name" after
   peer_end "$name"
   m=$((m + 2))
 done
 
-launch
-pick 2
-start /dev/ttyS1
+launch_and_start pick 2 /dev/ttyS1
 [[ $OPENED == yes ]] || fail "Start was refused on a free port"
 m=30
 for name in picocom tio minicom screen pyserial; do
@@ -105,8 +93,7 @@ for name in picocom tio minicom screen pyserial; do
   done
 done
 mark 39
-click stop
-wait_exit status "$PID"
+stop_and_close status
 
 exec {KEYS}>&-
 rm -r /run/screen

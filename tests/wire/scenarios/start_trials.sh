@@ -1,9 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Sourced by start_lines and usb_start_lines: DTR and RTS while a port
-# opens, the program and the minimal C pulser taking turns on one device.
-# Each opens TRIALS times as a first open (saved speed not zero), the
-# program each time followed by a later Start; then the program opens twice
-# more: a first Start and a later one that pulses. The marks:
+# opens, the program and the minimal C pulser taking turns on one device,
+# TRIALS first opens each (saved speed not zero), the program's each followed
+# by a later Start; then a first Start and a later one that pulses. The marks:
 #   1 .. 2   a reset: the saved speed 9600, as after boot
 #   2 .. 3   the program: launch, Start, Stop and Close (a first Start)
 #   4 .. 5   the C pulser opens, lowers both lines and closes
@@ -14,21 +13,17 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # Three rounds prove the order of the writes; bench/wire_pulse runs ten.
 TRIALS=${TRIALS:-3}
 
-# The program on port $2 (device $1): launch, Start, the port open.
-program_start() {
-  launch
-  type_port "$2"
-  start "$1"
+program_start() { # DEVICE PORT: launched, Start, the port open
+  launch_and_start type_port "$2" "$1"
   [[ $OPENED == yes ]] || fail "Start on $1 was refused"
 }
 
-program_trial() {
+program_trial() { # DEVICE PORT NAME: and closed, its status under status_NAME
   program_start "$1" "$2"
-  click stop
-  wait_exit "status_$3" "$PID"
+  stop_and_close "status_$3"
 }
 
-# The saved speed back to 9600 (stty fails its own check now and then, having set it).
+# stty fails its own check now and then, having set the speed.
 reset_speed() {
   stty -F "$1" 9600 || stty -F "$1" -a >&2
   [[ $(stty -F "$1" speed) == 9600 ]]
@@ -46,22 +41,20 @@ start_trials() { # DEVICE PORT
     mark 6
     program_start "$device" "$port"
     mark 7
-    click stop
-    wait_exit "status_later_$trial" "$PID"
+    stop_and_close "status_later_$trial"
     mark 1
     reset_speed "$device"
     mark 4
     "$BUILD/bench/c_pulser" "$device" 0
     mark 5
   done
-  # A first Start, then a later one: the first left the speed at B0.
+  # A first Start, then a later one that pulses: the first left B0.
   program_trial "$device" "$port" first
   mark 6
   program_start "$device" "$port"
   mark 7
   begin_pulse
-  click stop
-  wait_exit status_later "$PID"
+  stop_and_close status_later
   # The C pulser after us: our close left B0 in place.
   mark 10
   "$BUILD/bench/c_pulser" "$device" 0

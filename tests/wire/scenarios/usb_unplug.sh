@@ -5,9 +5,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 await_device /dev/ttyUSB0 1
 ADAPTER=$(usb_device)
 
-launch
-type_port 3 # ttyS0, ttyS1, then the adapter
-start /dev/ttyUSB0
+launch_and_start type_port 3 /dev/ttyUSB0 # ttyS0, ttyS1, then the adapter
 result opened_mid "$OPENED"
 # Builtins only from here to the pull: on a busy machine a process started
 # between can take longer than the rest of the pulse.
@@ -21,9 +19,7 @@ result lock_mid "$(lock_state ttyUSB0)"
 
 replug "$ADAPTER"
 await_device /dev/ttyUSB0 1
-launch
-type_port 3
-start /dev/ttyUSB0
+launch_and_start type_port 3 /dev/ttyUSB0
 result opened_idle "$OPENED"
 unplug "$ADAPTER"
 await_device /dev/ttyUSB0 0

@@ -3,9 +3,7 @@
 # wire: launches 1 waits 4
 # The frame's close control while a pulse is high.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-launch
-type_port 2
-start /dev/ttyS1
+launch_and_start type_port 2 /dev/ttyS1
 mark 1
 arm_close 2 # marks when the close is out
 begin_pulse

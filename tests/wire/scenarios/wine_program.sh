@@ -4,9 +4,8 @@
 PROGRAM=${WIRE_WINDOWS_EXE:?the Windows program to run: WIRE_WINDOWS_EXE}
 WINE_LOG=$OUT/wine.log # its stderr: +msgbox prints each message box's text
 CLIENT=(208 200)       # the window's client area at 96 dpi
-# On a loaded machine Wine's desktop can fail to come up in time ("explorer
-# process failed to start"): then Wine boots again and the program gets a
-# second try (guest.sh's limit allows a boot and a start for each).
+# Wine's desktop can fail to come up on a loaded machine ("explorer process
+# failed to start"): Wine boots again for a second try, which guest.sh allows.
 LAUNCH_TRIES=2 LAUNCH_LIMIT=240 EXIT_LIMIT=120
 
 program_run() { WINEDEBUG=+msgbox "$WINE" "$PROGRAM" 2>>"$WINE_LOG" & PID=$!; }
@@ -20,9 +19,8 @@ program_retry() {
   timeout "$LAUNCH_LIMIT" "$WINE" wineboot 2>>"$WINE_LOG" || echo "wineboot: status $?" >&2
 }
 
-# The program's top-level window (plain searches: --sync dies on Wine's
-# helper windows). DX and DY: where the client area starts in its X window,
-# should a frame ever be drawn inside it.
+# The top-level window, by plain searches (--sync dies on Wine's helper
+# windows); DX and DY as any frame drawn inside its X window leaves them.
 window_shown() {
   WIN=$(xdotool search --onlyvisible --name "$CAPTION" 2>/dev/null | head -n1 || true)
   [[ -n $WIN ]] || return 1
@@ -37,16 +35,16 @@ take_focus() { [[ $1 == "$WIN" ]] || xdotool mousemove --window "$1" 10 10 click
 # Wine's server holds the port for the program: any process counts. Its
 # driver raises both lines as it opens the port; the program lowers them.
 port_held() { holds "$1"; }
-start_settled() { dtr_is 0; }
-pulse_begun() { dtr_is 1; }
-pulse_over() { dtr_is 0; }
+start_settled() { ! dtr_up; }
+pulse_begun() { dtr_up; }
+pulse_over() { ! dtr_up; }
 
-# The message box: a second window with the caption; sets REPORT.
+# The message box: a second window with the caption; sets REPORT. Its text
+# into TEXT, as Wine's msgbox channel traced it (\n as printed).
 report_shown() {
   REPORT=$(xdotool search --onlyvisible --name "$CAPTION" 2>/dev/null | grep -vx "$WIN" | head -n1 || true)
   [[ -n $REPORT ]]
 }
-# Its text into TEXT, as Wine's msgbox channel traced it (\n as printed).
 report_text() { await "the message box's text traced" 60 0.1 boxed; }
 boxed() {
   TEXT=$(grep -m1 -F 'trace:msgbox:MSGBOX_OnInit' "$WINE_LOG") || return 1

@@ -10,7 +10,6 @@ start /dev/ttyS1
 mark 2
 for _ in 1 2; do pulse; done
 mark 3
-click stop
-wait_exit status "$PID"
+stop_and_close status
 mark 4
 check_ports
