@@ -5,6 +5,7 @@
 #include "console/port_number.h"
 #include "console/untrapped_error.h"
 #include "map_resolver.h"
+#include "outcome.h"
 #include "platform/common/comm_errors.h"
 #include "platform/linux/port_access.h"
 
@@ -15,7 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <sstream>
 
 namespace {
@@ -64,16 +64,6 @@ std::vector<QuotedReport> quotedReports(const std::string& text)
     return quoted;
 }
 
-console::UntrappedError thrown(const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const console::UntrappedError& error) {
-        return error;
-    }
-    return {0, "nothing thrown"};
-}
-
 // Each report the manual quotes, made as the program makes it: each row's
 // text must be quoted under its number, and each quote must be a row's.
 TEST(Manual, QuotesReportsAsTheProgramWritesThem)
@@ -82,7 +72,7 @@ TEST(Manual, QuotesReportsAsTheProgramWritesThem)
     MapResolver uarts;
     uarts.devices = {{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}};
     const console::UntrappedError reports[] = {
-        thrown([] { console::readPortNumber("40000"); }),
+        thrownBy([] { console::readPortNumber("40000"); }),
         commError(CommFault::PortOpenNow, 3, "/dev/ttyUSB0"),
         commError(CommFault::InvalidPortNumber, console::readPortNumber("Comm Port"), {}),
         commError(CommFault::SystemConsole, 1, "/dev/ttyS0"),

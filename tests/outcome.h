@@ -13,12 +13,19 @@ struct Outcome {
     bool mentions(const std::string& part) const { return text.find(part) != std::string::npos; }
 };
 
-inline Outcome outcomeOf(const std::function<void()>& steps)
+// What the steps threw, or number 0 where they threw nothing.
+inline console::UntrappedError thrownBy(const std::function<void()>& steps)
 {
     try {
         steps();
     } catch (const console::UntrappedError& e) {
-        return {e.number(), e.description()};
+        return e;
     }
-    return {};
+    return {0, {}};
+}
+
+inline Outcome outcomeOf(const std::function<void()>& steps)
+{
+    const auto thrown = thrownBy(steps);
+    return {thrown.number(), thrown.description()};
 }
