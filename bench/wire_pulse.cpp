@@ -13,8 +13,8 @@
 //   WIRE_WINDOWS_EXE=EXE wire_pulse wine   the Windows rows alone
 
 #include "guest_run.h"
+#include "pulse_figures.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -34,10 +34,9 @@ Figures figures(const std::vector<wire::Pulse>& pulses)
 {
     std::vector<double> us;
     for (const auto& p : pulses) us.push_back(p.widthUs());
-    std::sort(us.begin(), us.end());
     if (us.empty()) return {0, 0, 0, 0, 0};
-    const auto at = [&](double q) { return us[static_cast<std::size_t>(q * static_cast<double>(us.size() - 1) + 0.5)]; };
-    return {us.size(), us.front(), at(0.5), at(0.99), us.back()};
+    const PulseFigures f = pulseFigures(us);
+    return {us.size(), f.min, f.median, f.p99, f.max};
 }
 
 // How long DTR stayed high at its first rise in the stretch; 0 where it never rose.
@@ -45,14 +44,6 @@ double glitch(const wire::LineTrace& trace, double from, double to)
 {
     const auto pulses = trace.dtrPulses(from, to);
     return pulses.empty() ? 0 : pulses.front().widthUs();
-}
-
-double median(std::vector<double> values) // 0 for none
-{
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 struct GlitchFigures {
@@ -71,8 +62,8 @@ GlitchFigures glitchFigures(const wire::LineTrace& trace, int begin, int end)
         raised += us.back() > 0;
     }
     if (us.empty()) return {0, 0, 0, 0, 0};
-    const auto [min, max] = std::minmax_element(us.begin(), us.end());
-    return {raised, opens.size(), median(us), *min, *max};
+    const PulseFigures f = pulseFigures(us);
+    return {raised, opens.size(), f.median, f.min, f.max};
 }
 
 struct GlitchRow {
